@@ -1,0 +1,77 @@
+#pragma once
+
+// The workbook contract: all the booking core needs of a spreadsheet. The xlsx engine implements it;
+// tests also use an in-memory fake. The core sees no files, XML or zip entries, only this.
+// Rows and columns are 1-based everywhere, as the spreadsheet counts them. Every failure is a
+// sheets::Error whose message names the file (and sheet or cell) and the cause.
+
+#include "sheets/CellValue.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace sheets {
+
+// Where an inserted row takes its formats from.
+enum class CopyOrigin {
+    FromLeftOrAbove = 0,  // the row above the inserted one
+    FromRightOrBelow = 1, // the row below it (the row that was at the insertion point)
+};
+
+class Worksheet {
+public:
+    virtual ~Worksheet() = default;
+
+    // The sheet's name as the workbook holds it, not trimmed.
+    virtual const std::string& name() const = 0;
+
+    // The value at (row, column), 1-based. An empty or absent cell gives CellValue::Kind::Empty.
+    // Throws sheets::Error for a row or column outside the sheet's limits, and for sheets that hold
+    // no cells (chartsheets, dialog sheets).
+    virtual CellValue cell(int row, int column) const = 0;
+
+    // Writes a text cell (stays text: "200" is not turned into a number) or a number cell at
+    // (row, column), keeping the cell's style; a written value replaces a formula.
+    // Throws sheets::Error as cell() does, and for a workbook opened read-only.
+    virtual void setText(int row, int column, std::string_view text) = 0;
+    virtual void setNumber(int row, int column, double value) = 0;
+
+    // Inserts an entire empty row at `row`: that row and all below move down one, the new row takes
+    // the formats of the row above or below (origin), and references in the workbook follow.
+    // Throws sheets::Error when the sheet cannot take the row (content would pass the last row, the
+    // row would cut through an array formula); the workbook is then unchanged.
+    virtual void insertRow(int row, CopyOrigin origin) = 0;
+};
+
+class Workbook {
+public:
+    virtual ~Workbook() = default;
+
+    // The file the workbook was opened from and is saved to.
+    virtual const std::filesystem::path& path() const = 0;
+
+    // Sheets in workbook order, including chartsheets and dialog sheets.
+    virtual int sheetCount() const = 0;
+    // 1-based index; throws sheets::Error outside 1..sheetCount().
+    virtual Worksheet& sheet(int index) = 0;
+    // The sheet of the workbook view's active tab.
+    virtual Worksheet& activeSheet() = 0;
+
+    // Saves to path() atomically: on any failure the file on disk is unchanged. Throws
+    // sheets::LockedError when another program has the file open, sheets::Error otherwise.
+    virtual void save() = 0;
+};
+
+enum class OpenMode { ReadOnly, ReadWrite };
+
+// How the core opens workbooks; the engine provides the real one.
+class WorkbookOpener {
+public:
+    virtual ~WorkbookOpener() = default;
+    // Throws sheets::Error naming the file and the cause when it cannot be opened.
+    virtual std::unique_ptr<Workbook> open(const std::filesystem::path& path, OpenMode mode) = 0;
+};
+
+} // namespace sheets

@@ -1,0 +1,27 @@
+#pragma once
+
+// The insertions made on one sheet, composed into one map from the rows as they were when the
+// workbook was opened to the rows they are at now. References are rewritten once, at save, from it.
+
+#include <cstdint>
+#include <vector>
+
+namespace xlsx {
+
+class RowShift {
+public:
+    // One row inserted at `row`, counted in the sheet's current numbering (after earlier insertions):
+    // every row at or below it moves down one.
+    void insert(std::uint32_t row);
+    bool empty() const { return m_thresholds.empty(); }
+
+    // Where a row of the original numbering is now. May exceed the last row of a sheet (the caller
+    // turns such a reference into #REF!).
+    std::uint32_t map(std::uint32_t originalRow) const;
+
+private:
+    // Original rows r0 from which each insertion moved rows, sorted: map(r) = r + count(r0 <= r).
+    std::vector<std::uint32_t> m_thresholds;
+};
+
+} // namespace xlsx

@@ -1,0 +1,39 @@
+#pragma once
+
+// xl/sharedStrings.xml. Strings are kept in one buffer (no allocation per string); new strings are
+// appended, and the part is written back as the original bytes with the new <si> added before </sst>.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace xlsx {
+
+class SharedStrings {
+public:
+    SharedStrings() = default; // a workbook without the part
+    // Throws sheets::Error on bad XML, naming `partName`.
+    SharedStrings(std::string xml, std::string partName);
+
+    std::size_t size() const { return m_offsets.size(); }
+    // The plain text of item `index`: rich-text runs joined, phonetic runs left out, _xHHHH_ decoded.
+    // Throws sheets::Error for an index that is not there.
+    std::string_view at(std::uint32_t index) const;
+
+    // The index of `text`, appending it when new.
+    std::uint32_t add(std::string_view text);
+    bool dirty() const { return m_firstNew < size(); }
+    std::string serialize() const;
+
+private:
+    std::string m_partName;
+    std::string m_xml;
+    std::string m_buffer;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_offsets; // offset, length in m_buffer
+    std::size_t m_firstNew = 0;
+    std::unordered_map<std::string_view, std::uint32_t> m_index; // built on first add()
+};
+
+} // namespace xlsx

@@ -1,0 +1,32 @@
+#pragma once
+
+// xl/styles.xml, read only: which cell formats show dates or times.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace xlsx {
+
+class Styles {
+public:
+    Styles() = default; // a workbook without the part: every format is General
+    // Throws sheets::Error on bad XML, naming `partName`.
+    Styles(std::string_view xml, std::string_view partName);
+
+    // True when cell format (cellXfs index) `style` shows a number as a date or time: built-in number
+    // formats 14-22 and 45-47, or a custom code with d, m, y, h or s outside quoted text, escapes and
+    // [brackets] (but [h], [mm], [ss] elapsed-time brackets count).
+    bool isDateTime(std::uint32_t style) const {
+        return style < m_isDate.size() && m_isDate[style];
+    }
+
+private:
+    std::vector<bool> m_isDate;
+};
+
+// The same test on a number format code alone, for tests and for Styles.
+bool isDateTimeFormatCode(std::string_view code);
+
+} // namespace xlsx

@@ -1,0 +1,75 @@
+#pragma once
+
+// One worksheet part. <sheetData> is scanned once into a compact cell store that keeps every cell's
+// original bytes; the rest of the part is kept as bytes. At save, untouched rows and cells are written
+// back exactly as they were, changed ones are generated. Row positions are live: after insertRow()
+// every read sees the new numbering at once. References elsewhere are rewritten at save through the
+// hooks, from the insertions recorded by the workbook.
+
+#include "sheets/CellValue.h"
+#include "sheets/Workbook.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace xlsx {
+
+class SharedStrings;
+class Styles;
+
+struct SaveHooks {
+    // Called for the text of every <f> element (masters of shared and array formulas included, and
+    // the per-cell formulas of shared groups expanded because a row cut through them); a value
+    // replaces the text. May be empty.
+    std::function<std::optional<std::string>(std::string_view formula)> rewriteFormula;
+    // Called for every formula cell (current numbering); true drops its cached <v>, so that a
+    // spreadsheet application computes it on load. May be empty: keep every cached result.
+    std::function<bool(std::uint32_t row, std::uint32_t column)> dropCachedResult;
+    // Called for the sheet XML outside <sheetData> as one well-formed document (the part with
+    // <sheetData/> emptied); returns the edited document or nullopt when unchanged. May be empty.
+    std::function<std::optional<std::string>(std::string_view frame)> rewriteFrame;
+};
+
+class WorksheetPart {
+public:
+    // `xml` is the whole part. Throws sheets::Error on bad XML, naming `partName` (and the cell).
+    WorksheetPart(std::string xml, std::string partName, SharedStrings& sharedStrings, const Styles& styles,
+                  bool date1904);
+    ~WorksheetPart();
+    WorksheetPart(const WorksheetPart&) = delete;
+    WorksheetPart& operator=(const WorksheetPart&) = delete;
+
+    const std::string& partName() const { return m_partName; }
+
+    // Rows and columns 1-based and inside the sheet's limits (else sheets::Error).
+    sheets::CellValue cell(std::uint32_t row, std::uint32_t column) const;
+    void setText(std::uint32_t row, std::uint32_t column, std::string_view text);
+    void setNumber(std::uint32_t row, std::uint32_t column, double value);
+
+    // Moves the rows at and below `row` down one and gives the new row the formats of its origin
+    // (row style, custom-format and custom-height flags, height, outline level, each cell's style).
+    // The cell store only: conditional formats, validations and references are the workbook's work at
+    // save. Throws sheets::Error, changing nothing, when content would pass the last row or the row
+    // would cut through an array formula.
+    void insertRow(std::uint32_t row, sheets::CopyOrigin origin);
+
+    bool dirty() const;
+    // The whole part as it is now.
+    std::string serialize(const SaveHooks& hooks) const;
+
+    // Every formula cell in current numbering, with the formula that applies to it (a shared child
+    // gets its master's formula translated to its own position).
+    void forEachFormula(const std::function<void(std::uint32_t row, std::uint32_t column,
+                                                 std::string_view formula)>& visit) const;
+
+private:
+    struct Store;
+    std::string m_partName;
+    std::unique_ptr<Store> m_store;
+};
+
+} // namespace xlsx
