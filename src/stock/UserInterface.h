@@ -1,0 +1,32 @@
+#pragma once
+
+// All the update run says to or asks of the user. The window implements it with Qt Widgets, the batch
+// tool on the terminal, tests in memory.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace stock {
+
+inline constexpr int kErrorIcon = 0x10;
+inline constexpr int kWarningIcon = 0x30;
+
+class UserInterface {
+public:
+    virtual ~UserInterface() = default;
+
+    // The inventory path as the user has typed it (the path box); read when the run starts and again
+    // when the inventory is opened.
+    virtual std::string inventoryPath() = 0;
+    // Asks for the order workbook, starting in `initialFolder`; nullopt when the user cancels.
+    virtual std::optional<std::string> chooseOrderFile(const std::string& initialFolder) = 0;
+    // A modal message with one OK button; flags kErrorIcon or kWarningIcon.
+    virtual void showMessage(const std::string& text, const std::string& caption, int flags) = 0;
+    // The busy cursor; the run always sets it back to false on every way out once it set it.
+    virtual void setBusyCursor(bool busy) = 0;
+    // The run is done: show both workbooks to the user.
+    virtual void showWorkbooks(const std::filesystem::path& order, const std::filesystem::path& inventory) = 0;
+};
+
+} // namespace stock
