@@ -1,0 +1,38 @@
+#pragma once
+
+// Rewrites the references in the parts that hang off a sheet or the workbook after rows were inserted.
+// Each returns the edited part, or nullopt when nothing changed; what is not understood stays as written.
+
+#include "xlsx/ReferenceShifter.h"
+#include "xlsx/RowShift.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace xlsx {
+
+// xl/tables/tableN.xml of a table on the shifted sheet: ref, autoFilter ref, sortState and sortCondition
+// refs. A table the insertion falls into grows.
+std::optional<std::string> shiftTablePart(std::string_view xml, const RowShift& shift);
+
+// xl/commentsN.xml: each comment's ref.
+std::optional<std::string> shiftCommentsPart(std::string_view xml, const RowShift& shift);
+
+// xl/drawings/vmlDrawingN.vml (legacy drawing of comment boxes): x:Row and the rows of x:Anchor
+// (0-based). Edited as text: VML from real producers is not always well-formed XML.
+std::optional<std::string> shiftVmlDrawing(std::string_view xml, const RowShift& shift);
+
+// xl/drawings/drawingN.xml: twoCellAnchor (from/to rows by editAs: twoCell moves and stretches, oneCell
+// moves keeping its size, absolute stays) and oneCellAnchor; rows are 0-based.
+std::optional<std::string> shiftDrawingPart(std::string_view xml, const RowShift& shift);
+
+// xl/charts/chartN.xml (any sheet's): series formulas in c:f (and c15 extension equivalents) that refer
+// to shifted sheets; `context.formulaSheet` is empty, chart formulas always name their sheet.
+std::optional<std::string> shiftChartPart(std::string_view xml, const ShiftContext& context);
+
+// xl/pivotCache/pivotCacheDefinitionN.xml: worksheetSource ref when its sheet attribute names a shifted
+// sheet (context.shiftFor).
+std::optional<std::string> shiftPivotCacheDefinition(std::string_view xml, const ShiftContext& context);
+
+} // namespace xlsx
