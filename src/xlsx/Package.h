@@ -3,10 +3,10 @@
 // The zip container of a workbook. Parts are read on demand; only parts written or removed are
 // stored again at save, every other entry is copied with its compressed bytes as they are.
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
-#include <memory>
-#include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,15 +28,17 @@ public:
     const std::filesystem::path& path() const { return m_path; }
 
     // Part names are zip entry names: no leading '/', case as stored (lookup is case-insensitive,
-    // as OPC part names are).
+    // as OPC part names are). Folder entries ("xl/") are not parts.
     bool contains(std::string_view name) const;
+    // Original parts in zip order, then new parts in the order they were first written.
     std::vector<std::string> partNames() const;
 
     // The part's uncompressed bytes, as they are now (written data if written). Throws sheets::Error
-    // for a missing part, a damaged entry, or a part whose size or compression ratio is absurd.
+    // for a missing part, a damaged entry, or a part whose size or compression ratio is absurd
+    // (over 1 GiB, or over 1000:1 beyond 8 MiB); never inflates past the size the entry declares.
     std::string read(std::string_view name) const;
 
-    // Replaces the part's bytes, or adds the part when it is new; remove() drops it.
+    // Replaces the part's bytes, or adds the part when it is new; remove() drops it (no-op when absent).
     void write(std::string_view name, std::string data);
     void remove(std::string_view name);
     bool changed() const { return !m_written.empty() || !m_removed.empty(); }
@@ -45,14 +47,21 @@ public:
     // over the original, which keeps its permissions. On any failure the original is untouched and
     // the temporary removed; throws sheets::Error naming the file and the cause.
     // Throws sheets::LockedError, before writing anything, when another program has the file open.
+    // Without changes nothing is written. Afterwards the package reads from the saved file.
     void save();
 
 private:
+    void index();
+    void buildArchive(zip* out) const;
+
     std::filesystem::path m_path;
     zip* m_zip = nullptr;
+    std::vector<std::string> m_entries;           // original entry names, by zip index
+    std::map<std::string, std::uint64_t> m_index; // lower-cased name -> original zip index
     std::map<std::string, std::string> m_written; // by lower-cased name
-    std::map<std::string, std::string> m_names;   // lower-cased name -> name as written
-    std::vector<std::string> m_removed;           // lower-cased names
+    std::map<std::string, std::string> m_names;   // lower-cased name -> name as written (new parts)
+    std::vector<std::string> m_added;             // lower-cased names of new parts, first write first
+    std::set<std::string> m_removed;              // lower-cased names of original parts
 };
 
 // Throws sheets::LockedError when a lock file of another program sits beside `path`:
