@@ -1,0 +1,180 @@
+#include "xlsx/XlsxWorkbook.h"
+
+#include "sheets/Error.h"
+#include "support/Python.h"
+#include "support/TestPaths.h"
+#include "support/ZipEntries.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+#include <sstream>
+
+using sheets::CellValue;
+using sheets::OpenMode;
+using namespace testsupport;
+
+namespace {
+
+// The <c> element at `ref` in a saved sheet part.
+pugi::xml_node cellNode(const pugi::xml_document& sheet, const std::string& ref) {
+    return sheet.select_node(("//*[local-name()='c'][@r='" + ref + "']").c_str()).node();
+}
+
+pugi::xml_document sheetXml(const std::filesystem::path& book, const std::string& part) {
+    pugi::xml_document doc;
+    auto xml = zipEntry(book, part);
+    EXPECT_TRUE(xml.has_value()) << part;
+    EXPECT_TRUE(doc.load_string(xml.value_or("").c_str()));
+    return doc;
+}
+
+bool hasCachedResult(const pugi::xml_document& sheet, const std::string& ref) {
+    return static_cast<bool>(cellNode(sheet, ref).child("v"));
+}
+
+// openpyxl's dump as a set of lines, for comparing what changed.
+std::vector<std::string> dumpLines(const std::filesystem::path& book, bool formulas = false) {
+    std::vector<std::string> lines;
+    std::istringstream in(openpyxlDump(book, formulas));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+TEST(XlsxWorkbook, SheetsComeInWorkbookOrderAndChartsheetsHaveNoCells) {
+    auto book = xlsx::openWorkbook(corpus("chartsheet08.xlsx"), OpenMode::ReadOnly);
+    ASSERT_EQ(book->sheetCount(), 2);
+    EXPECT_EQ(book->sheet(1).name(), "Sheet1");
+    EXPECT_EQ(book->sheet(2).name(), "Chart1");
+    EXPECT_EQ(&book->activeSheet(), &book->sheet(1));
+    EXPECT_THROW(book->sheet(2).cell(1, 1), sheets::Error);
+    EXPECT_THROW(book->sheet(3), sheets::Error);
+    EXPECT_THROW(book->sheet(0), sheets::Error);
+
+    auto simple = xlsx::openWorkbook(corpus("simple02.xlsx"), OpenMode::ReadOnly);
+    ASSERT_EQ(simple->sheetCount(), 3);
+    EXPECT_EQ(simple->sheet(2).name(), "Data Sheet");
+}
+
+TEST(XlsxWorkbook, RefusesPositionsOutsideTheSheetAndWritesWhenReadOnly) {
+    auto book = xlsx::openWorkbook(corpus("simple02.xlsx"), OpenMode::ReadOnly);
+    auto& sheet = book->sheet(1);
+    EXPECT_EQ(sheet.cell(1048576, 16384).kind, CellValue::Kind::Empty);
+    EXPECT_THROW(sheet.cell(0, 1), sheets::Error);
+    EXPECT_THROW(sheet.cell(1, 16385), sheets::Error);
+    EXPECT_THROW(sheet.cell(1048577, 1), sheets::Error);
+    try {
+        sheet.setNumber(1, 1, 5);
+        FAIL() << "a read-only workbook took a write";
+    } catch (const sheets::Error& e) {
+        EXPECT_NE(std::string(e.what()).find("simple02.xlsx"), std::string::npos) << e.what();
+    }
+    EXPECT_THROW(book->save(), sheets::Error);
+}
+
+TEST(XlsxWorkbook, WrittenCellsReadBackAndNothingElseChanges) {
+    TempDir dir;
+    auto path = dir.copy(corpus("tutorial01.xlsx"));
+    auto before = dumpLines(path);
+    {
+        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+        auto& sheet = book->sheet(1);
+        sheet.setText(3, 1, "200");
+        sheet.setText(7, 3, "  6,50 ");
+        sheet.setNumber(2, 2, 6.5);
+        sheet.setNumber(9, 2, 0.1 + 0.2);
+        // Live: the run reads what it wrote before saving.
+        EXPECT_EQ(sheet.cell(3, 1).kind, CellValue::Kind::Text);
+        EXPECT_EQ(sheet.cell(3, 1).text, "200");
+        EXPECT_EQ(sheet.cell(9, 2).number, 0.1 + 0.2);
+        book->save();
+    }
+    auto after = dumpLines(path);
+    std::vector<std::string> expected;
+    for (const auto& line : before)
+        if (!line.starts_with("Sheet1!A3:") && !line.starts_with("Sheet1!B2:") && !line.starts_with("Sheet1!B5:"))
+            expected.push_back(line);
+    expected.push_back("Sheet1!A3:s:200");
+    expected.push_back("Sheet1!B2:n:6.5");
+    expected.push_back("Sheet1!C7:s:  6,50 ");
+    expected.push_back("Sheet1!B9:n:0.30000000000000004");
+    std::sort(expected.begin(), expected.end());
+    // B5 is SUM(B1:B4) over the written B2: its stale cached result must be gone.
+    std::vector<std::string> got;
+    for (const auto& line : after)
+        if (!line.starts_with("Sheet1!B5:")) got.push_back(line);
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, expected);
+    EXPECT_FALSE(hasCachedResult(sheetXml(path, "xl/worksheets/sheet1.xml"), "B5"));
+}
+
+TEST(XlsxWorkbook, ChangedWorkbookLosesItsCalcChainAndAsksForRecalculation) {
+    TempDir dir;
+    auto path = dir.copy(corpus("tutorial01.xlsx"));
+    {
+        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+        book->sheet(1).setNumber(1, 2, 2000);
+        book->save();
+    }
+    auto names = zipEntryNames(path);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "xl/calcChain.xml"), 0);
+    EXPECT_EQ(zipEntry(path, "[Content_Types].xml")->find("calcChain"), std::string::npos);
+    EXPECT_EQ(zipEntry(path, "xl/_rels/workbook.xml.rels")->find("calcChain"), std::string::npos);
+    EXPECT_NE(zipEntry(path, "xl/workbook.xml")->find("fullCalcOnLoad=\"1\""), std::string::npos);
+    // openpyxl opens it (a dangling relationship or content type would make it fail).
+    EXPECT_NE(openpyxlDump(path).find("Sheet1!B1:n:2000.0"), std::string::npos);
+}
+
+TEST(XlsxWorkbook, OnlyResultsThatCanHaveChangedLoseTheirCache) {
+    TempDir dir;
+    auto path = dir.copy(fixture("engine/formulas.xlsx"));
+    {
+        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+        book->sheet(1).setNumber(2, 1, 20); // A2: read by B1, hence D1, the name Summen and A5 on the other sheet
+        book->save();
+    }
+    auto stock = sheetXml(path, "xl/worksheets/sheet1.xml");
+    auto other = sheetXml(path, "xl/worksheets/sheet2.xml");
+    EXPECT_FALSE(hasCachedResult(stock, "B1"));  // SUM(A1:A5)
+    EXPECT_FALSE(hasCachedResult(stock, "D1"));  // B1*2, through B1
+    EXPECT_FALSE(hasCachedResult(stock, "E1"));  // NOW(), volatile
+    EXPECT_FALSE(hasCachedResult(stock, "B7"));  // SUM(A1:A6)
+    EXPECT_FALSE(hasCachedResult(other, "A5"));  // Summen+1, through the defined name
+    EXPECT_TRUE(hasCachedResult(stock, "C1"));   // 2*3
+    EXPECT_TRUE(hasCachedResult(stock, "F1"));   // "x"&G1
+    EXPECT_TRUE(hasCachedResult(other, "A1"));   // Lager!A3+1
+    EXPECT_TRUE(hasCachedResult(other, "A2"));   // Lager!C1+1
+    EXPECT_TRUE(hasCachedResult(other, "A4"));   // A3*2 on its own sheet
+}
+
+TEST(XlsxWorkbook, SavingWithoutChangesKeepsEveryEntry) {
+    TempDir dir;
+    auto path = dir.copy(corpus("tutorial01.xlsx"));
+    {
+        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+        book->sheet(1).cell(5, 2);
+        book->save();
+    }
+    auto result = runProcess({TULVERKAN_PYTHON, std::string(TULVERKAN_CORPUS) + "/../tools/xlsx-entries",
+                              corpus("tutorial01.xlsx").string(), path.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+}
+
+TEST(XlsxWorkbook, LibreOfficeShowsTheNewValueOfADependentFormula) {
+    if (soffice().empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed here";
+    TempDir dir;
+    auto path = dir.copy(corpus("tutorial01.xlsx"));
+    {
+        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+        book->sheet(1).setNumber(1, 2, 2000); // B5 = SUM(B1:B4) was 1450
+        book->save();
+    }
+    auto result = runProcess({soffice(), "-env:UserInstallation=file://" + (dir / "profile").string(), "--headless",
+                              "--convert-to", "csv", "--outdir", dir.path().string(), path.string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    auto csv = readFile(dir / "tutorial01.csv");
+    EXPECT_NE(csv.find("2450"), std::string::npos) << csv;
+    EXPECT_EQ(csv.find("1450"), std::string::npos) << csv;
+}
