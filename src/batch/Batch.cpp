@@ -1,0 +1,156 @@
+#include "batch/Batch.h"
+
+#include "sheets/DefaultDir.h"
+#include "stock/UserInterface.h"
+#include "xlsx/XlsxWorkbook.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QFile>
+#include <QLocale>
+
+#include <exception>
+#include <optional>
+#include <ostream>
+#include <utility>
+
+namespace batch {
+namespace {
+
+constexpr const char* kUsage = "Bruk: tulverkan-batch [--dry-run] LAGERFIL BESTILLINGSFIL\n"
+                               "\n"
+                               "Bokfører de merkede linjene i bestillingsfilen i lagerfilen og lagrer "
+                               "lagerfilen.\n"
+                               "\n"
+                               "  --dry-run   gjør alt unntatt å lagre: lagerfilen blir ikke endret\n"
+                               "  -h, --help  viser denne teksten\n"
+                               "\n"
+                               "Avslutningsstatus: 0 fullført (også med advarsler), 1 ikke fullført, "
+                               "2 feil bruk.\n";
+
+// A message box becomes one stderr line, so line breaks inside a text must not split it.
+std::string oneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
+class TerminalInterface : public stock::UserInterface {
+public:
+    TerminalInterface(std::string inventory, std::string order, std::ostream& err)
+        : m_inventory(std::move(inventory)), m_order(std::move(order)), m_err(err) {}
+
+    std::string inventoryPath() override { return m_inventory; }
+    std::optional<std::string> chooseOrderFile(const std::string&) override { return m_order; }
+    void showMessage(const std::string& text, const std::string& caption, int) override {
+        m_err << oneLine(caption) << ": " << oneLine(text) << std::endl;
+    }
+    void setBusyCursor(bool) override {}
+    void showWorkbooks(const std::filesystem::path&, const std::filesystem::path&) override {}
+
+private:
+    std::string m_inventory;
+    std::string m_order;
+    std::ostream& m_err;
+};
+
+std::string counted(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+int badUsage(std::ostream& err, const std::string& problem) {
+    err << "tulverkan-batch: " << problem << "\n\n" << kUsage;
+    return kBadUsage;
+}
+
+// Arguments arrive decoded; the file system wants the bytes back.
+std::string pathArgument(const QString& arg) {
+    return QFile::encodeName(arg).toStdString();
+}
+
+} // namespace
+
+sheets::TextFormat systemTextFormat() {
+    const QLocale locale = QLocale::system();
+    sheets::TextFormat format;
+    format.decimalSeparator = locale.decimalPoint().toStdString();
+    format.shortDate = locale.dateFormat(QLocale::ShortFormat).toStdString();
+    return format;
+}
+
+std::string summaryLine(const stock::UpdateResult& result, bool dryRun) {
+    std::size_t created = 0;
+    std::size_t inserted = 0;
+    for (const auto& booking : result.bookings) {
+        created += booking.created ? 1 : 0;
+        inserted += booking.rowInserted ? 1 : 0;
+    }
+    std::string line = "Bokført " + counted(result.bookings.size(), "bestillingslinje", "bestillingslinjer") +
+                       ": " + counted(created, "ny lagerlinje", "nye lagerlinjer") + ", " +
+                       counted(inserted, "rad satt inn", "rader satt inn") + ", " +
+                       counted(result.warnings.size(), "advarsel", "advarsler");
+    if (dryRun) line += " (prøvekjøring: ingenting er lagret)";
+    return line;
+}
+
+std::string errorLine(const std::string& message) {
+    std::string line = "Tulverkan: " + oneLine(message);
+    // Compared as a byte: the last byte of a multi-byte UTF-8 character is above '.', as its code is.
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') line += '.';
+    return line;
+}
+
+int runBatch(const QStringList& args, std::ostream& out, std::ostream& err) {
+    QCommandLineParser parser;
+    const QCommandLineOption dryRunOption(QStringLiteral("dry-run"));
+    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    parser.addOption(dryRunOption);
+    parser.addOption(helpOption);
+    if (!parser.parse(args)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (unknown.isEmpty()) return badUsage(err, "ugyldige argumenter");
+        const QString& name = unknown.front();
+        return badUsage(err, "ukjent valg «" + std::string(name.size() == 1 ? "-" : "--") +
+                                 name.toStdString() + "»");
+    }
+    if (parser.isSet(helpOption)) {
+        out << kUsage;
+        return kDone;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() < 2)
+        return badUsage(err,
+                        files.isEmpty() ? "mangler LAGERFIL og BESTILLINGSFIL" : "mangler BESTILLINGSFIL");
+    if (files.size() > 2) return badUsage(err, "for mange argumenter");
+
+    stock::UpdateOptions options;
+    options.dryRun = parser.isSet(dryRunOption);
+    TerminalInterface ui(pathArgument(files[0]), pathArgument(files[1]), err);
+    xlsx::Opener opener;
+    stock::UpdateResult result;
+    try {
+        options.textFormat = systemTextFormat();
+        options.defaultDir = sheets::DefaultDir();
+        result = stock::runUpdate(ui, opener, options);
+    } catch (const std::exception& e) {
+        err << errorLine(e.what()) << std::endl;
+        return kNotDone;
+    }
+    switch (result.outcome) {
+    case stock::UpdateResult::Outcome::MissingInventory:
+        return kNotDone; // the run has said so itself
+    case stock::UpdateResult::Outcome::Cancelled:
+        err << errorLine("Kjøringen ble avbrutt før noe ble bokført") << std::endl;
+        return kNotDone;
+    case stock::UpdateResult::Outcome::Done:
+        break;
+    }
+    if (!options.dryRun && !result.saved) {
+        err << errorLine("Lagerfilen «" + result.inventoryPath + "» ble ikke lagret") << std::endl;
+        return kNotDone;
+    }
+    out << summaryLine(result, options.dryRun) << std::endl;
+    return kDone;
+}
+
+} // namespace batch
