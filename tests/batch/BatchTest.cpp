@@ -1,0 +1,312 @@
+#include "batch/Batch.h"
+
+#include "support/Python.h"
+#include "support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::readFile;
+using testsupport::TempDir;
+
+struct BatchRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+BatchRun runBatch(const std::vector<std::string>& args) {
+    QStringList list{QStringLiteral("tulverkan-batch")};
+    for (const auto& arg : args)
+        list << QString::fromStdString(arg);
+    std::ostringstream out;
+    std::ostringstream err;
+    BatchRun run;
+    run.exitCode = batch::runBatch(list, out, err);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+// The sample workbooks, made once per test program by the script the run command uses.
+const fs::path& samples() {
+    static TempDir folder;
+    static bool made = false;
+    if (!made) {
+        auto result = testsupport::runProcess(
+            {TULVERKAN_PYTHON, TULVERKAN_SAMPLES "/make_samples.py", folder.path().string()});
+        if (result.exitCode != 0) throw std::runtime_error("make_samples.py failed: " + result.err);
+        made = true;
+    }
+    return folder.path();
+}
+
+// Lines of `dump` that are missing from it, each "Sheet!A1:kind:value".
+std::vector<std::string> missingLines(const std::string& dump, const std::vector<std::string>& lines) {
+    std::vector<std::string> missing;
+    for (const auto& line : lines)
+        if (("\n" + dump).find("\n" + line + "\n") == std::string::npos) missing.push_back(line);
+    return missing;
+}
+
+const std::string kWarning = "Feil: Ark UNP ikke funnet i tulverkan!\n";
+const std::string kSummary = "Bokført 7 bestillingslinjer: 3 nye lagerlinjer, 2 rader satt inn, 1 advarsel";
+
+class BatchOnSamples : public ::testing::Test {
+protected:
+    TempDir m_dir;
+    fs::path m_inventory = m_dir.copy(samples() / "Tulverkan.xlsx");
+    fs::path m_order = m_dir.copy(samples() / "Bestilling.xlsx");
+};
+
+TEST_F(BatchOnSamples, BooksTheMarkedLinesAndSavesTheInventory) {
+    const std::string orderBefore = readFile(m_order);
+    auto run = runBatch({m_inventory.string(), m_order.string()});
+    ASSERT_EQ(run.exitCode, batch::kDone) << run.err;
+    EXPECT_EQ(run.err, kWarning);
+    EXPECT_EQ(run.out, kSummary + "\n");
+    EXPECT_EQ(readFile(m_order), orderBefore);
+
+    const std::string values = testsupport::openpyxlDump(m_inventory);
+    EXPECT_EQ(missingLines(values,
+                           {
+                               // existing lines: quantity added, project replaced
+                               "HEA!G8:n:14.0",
+                               "HEA!K8:s:2317 Kai 4",
+                               "Ø!H4:n:18.0",
+                               "Ø!L4:s:2320 Lagerhall",
+                               "Kranbane skinner!H4:n:4.0",
+                               "Flattstål!H4:n:20.0",
+                               // the unmarked line is left alone
+                               "HEA!G5:n:3.0",
+                               // a new line in a row inserted between lines of its grade
+                               "HEA!A10:s:HEA",
+                               "HEA!B10:s:S355J2",
+                               "HEA!C10:s:240",
+                               "HEA!D10:s:Blank",
+                               "HEA!F10:n:12.0",
+                               "HEA!G10:n:2.0",
+                               "HEA!K10:s:2317 Kai 4",
+                               "HEA!P10:s:Automatisk opprettet",
+                               "HEA!C11:n:260.0",
+                               "HEA!A14:s:Sum",
+                               // a new grade sorting first: a row inserted at row 3
+                               "RHS!B3:s:S275J2H",
+                               "RHS!C3:s:80",
+                               "RHS!D3:s:40",
+                               "RHS!E3:s:4",
+                               "RHS!H3:n:6.0",
+                               "RHS!I3:n:10.0",
+                               "RHS!R3:s:Automatisk opprettet",
+                               "RHS!B4:s:S355J2H",
+                               // an empty sheet: written into row 3
+                               "IPE!A3:s:IPE",
+                               "IPE!C3:s:200",
+                               "IPE!G3:n:3.0",
+                               "IPE!P3:s:Automatisk opprettet",
+                           }),
+              std::vector<std::string>{});
+    EXPECT_EQ(values.find("IPE!A4:"), std::string::npos);
+    EXPECT_EQ(values.find("HEA!A13:"), std::string::npos);
+
+    // References follow the inserted rows, on the sheet and from the overview.
+    EXPECT_EQ(missingLines(testsupport::openpyxlDump(m_inventory, true),
+                           {"HEA!I11:f:=F11*G11*H11", "HEA!G14:f:=SUM(G3:G13)", "Oversikt!C4:f:='HEA'!$I$14",
+                            "Oversikt!B8:f:=COUNTA('RHS'!B4:B8)"}),
+              std::vector<std::string>{});
+}
+
+TEST_F(BatchOnSamples, DryRunSavesNothing) {
+    const std::string before = readFile(m_inventory);
+    auto run = runBatch({"--dry-run", m_inventory.string(), m_order.string()});
+    ASSERT_EQ(run.exitCode, batch::kDone) << run.err;
+    EXPECT_EQ(run.err, kWarning);
+    EXPECT_EQ(run.out, kSummary + " (prøvekjøring: ingenting er lagret)\n");
+    EXPECT_EQ(readFile(m_inventory), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir.path()), fs::directory_iterator()), 2)
+        << "nothing left beside the two workbooks";
+}
+
+TEST_F(BatchOnSamples, NoInventoryFileAtThePath) {
+    for (const fs::path& inventory : {m_dir / "Mangler.xlsx", m_dir.path()}) {
+        auto run = runBatch({inventory.string(), m_order.string()});
+        EXPECT_EQ(run.exitCode, batch::kNotDone);
+        EXPECT_EQ(run.err, "Finner ikke lagerfilen: " + inventory.string() + "\n");
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_FALSE(fs::exists(m_dir / "Mangler.xlsx"));
+}
+
+TEST_F(BatchOnSamples, FailuresEndTheRunWithTheInventoryUnchanged) {
+    const std::string before = readFile(m_inventory);
+    testsupport::writeFile(m_dir / "notater.xlsx", "ikke en arbeidsbok\n");
+    const fs::path missing = m_dir / "Finnes ikke.xlsx";
+    const fs::path notAWorkbook = m_dir / "notater.xlsx";
+    struct Case {
+        fs::path inventory, order, named;
+    };
+    for (const auto& c : {Case{m_inventory, missing, missing}, Case{m_inventory, notAWorkbook, notAWorkbook},
+                          Case{notAWorkbook, m_order, notAWorkbook}}) {
+        auto run = runBatch({c.inventory.string(), c.order.string()});
+        EXPECT_EQ(run.exitCode, batch::kNotDone) << run.err;
+        EXPECT_EQ(run.err.rfind("Tulverkan: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(c.named.filename().string() + "»"), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(readFile(m_inventory), before);
+    }
+}
+
+TEST_F(BatchOnSamples, InventoryOpenInAnotherProgram) {
+    const std::string before = readFile(m_inventory);
+    testsupport::writeFile(m_dir / "~$Tulverkan.xlsx", "lås");
+    auto run = runBatch({m_inventory.string(), m_order.string()});
+    EXPECT_EQ(run.exitCode, batch::kNotDone);
+    // The refusal may come at opening or at saving, after the walk has warned.
+    const std::string last = run.err.substr(run.err.rfind('\n', run.err.size() - 2) + 1);
+    EXPECT_EQ(last.rfind("Tulverkan: ", 0), 0u) << run.err;
+    EXPECT_NE(last.find("Tulverkan.xlsx»"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(readFile(m_inventory), before);
+}
+
+TEST(BatchUsage, BadUsageExitsWithTwoAndTheUsage) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string problem;
+    };
+    const std::vector<Case> cases{
+        {{}, "mangler LAGERFIL og BESTILLINGSFIL"},
+        {{"lager.xlsx"}, "mangler BESTILLINGSFIL"},
+        {{"lager.xlsx", "bestilling.xlsx", "mer.xlsx"}, "for mange argumenter"},
+        {{"--tørrkjøring", "lager.xlsx", "bestilling.xlsx"}, "ukjent valg «--tørrkjøring»"},
+        {{"-n", "lager.xlsx", "bestilling.xlsx"}, "ukjent valg «-n»"},
+        {{"--dry-run=ja", "lager.xlsx", "bestilling.xlsx"}, "ugyldige argumenter"},
+    };
+    for (const auto& c : cases) {
+        auto run = runBatch(c.args);
+        EXPECT_EQ(run.exitCode, batch::kBadUsage) << c.problem;
+        EXPECT_EQ(run.err.rfind("tulverkan-batch: " + c.problem + "\n", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find("Bruk: tulverkan-batch [--dry-run] LAGERFIL BESTILLINGSFIL"),
+                  std::string::npos);
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+TEST(BatchUsage, HelpAndPathsThatLookLikeOptions) {
+    auto help = runBatch({"--help"});
+    EXPECT_EQ(help.exitCode, batch::kDone);
+    EXPECT_EQ(help.out.rfind("Bruk: tulverkan-batch", 0), 0u);
+    EXPECT_EQ(help.err, "");
+
+    // After "--" everything is a file, even text that starts with a dash.
+    TempDir dir;
+    const std::string inventory = (dir / "-lager.xlsx").string();
+    auto run = runBatch({"--", inventory, "-b.xlsx"});
+    EXPECT_EQ(run.exitCode, batch::kNotDone);
+    EXPECT_EQ(run.err, "Finner ikke lagerfilen: " + inventory + "\n");
+}
+
+TEST(BatchSummary, CountsWithSingularAndPlural) {
+    auto result = [](std::vector<std::pair<bool, bool>> lines, int warnings) {
+        stock::UpdateResult r;
+        r.outcome = stock::UpdateResult::Outcome::Done;
+        for (auto [created, inserted] : lines) {
+            stock::Booking b;
+            b.created = created;
+            b.rowInserted = inserted;
+            r.bookings.push_back(b);
+        }
+        r.warnings.assign(warnings, "Ark X ikke funnet i tulverkan!");
+        return r;
+    };
+    EXPECT_EQ(batch::summaryLine(result({}, 0), false),
+              "Bokført 0 bestillingslinjer: 0 nye lagerlinjer, 0 rader satt inn, 0 advarsler");
+    EXPECT_EQ(batch::summaryLine(result({{true, true}}, 1), false),
+              "Bokført 1 bestillingslinje: 1 ny lagerlinje, 1 rad satt inn, 1 advarsel");
+    EXPECT_EQ(
+        batch::summaryLine(result({{false, false}, {true, false}, {true, true}, {true, true}}, 2), false),
+        "Bokført 4 bestillingslinjer: 3 nye lagerlinjer, 2 rader satt inn, 2 advarsler");
+    EXPECT_EQ(batch::summaryLine(result({{false, false}}, 0), true),
+              "Bokført 1 bestillingslinje: 0 nye lagerlinjer, 0 rader satt inn, 0 advarsler "
+              "(prøvekjøring: ingenting er lagret)");
+}
+
+TEST(BatchErrorLine, FullStopOnlyAfterCharactersAboveIt) {
+    EXPECT_EQ(batch::errorLine("Kan ikke åpne «/a.xlsx»: filen finnes ikke"),
+              "Tulverkan: Kan ikke åpne «/a.xlsx»: filen finnes ikke.");
+    EXPECT_EQ(batch::errorLine("Ferdig."), "Tulverkan: Ferdig.");
+    EXPECT_EQ(batch::errorLine("Stopp!"), "Tulverkan: Stopp!"); // '!' is below '.'
+    EXPECT_EQ(batch::errorLine("Feil (kode 5)"), "Tulverkan: Feil (kode 5)");
+    EXPECT_EQ(batch::errorLine("Kan ikke åpne «a»"), "Tulverkan: Kan ikke åpne «a».");
+    EXPECT_EQ(batch::errorLine("Linje 1\nlinje 2/"), "Tulverkan: Linje 1 linje 2/.");
+}
+
+// The real executable, with the locale in the environment as a scheduled job would have it.
+class BatchExecutable : public BatchOnSamples {
+protected:
+    BatchRun runExe(const std::string& locale, const std::vector<std::string>& args) {
+        std::optional<std::string> saved;
+        if (const char* old = std::getenv("LC_ALL")) saved = old;
+        setenv("LC_ALL", locale.c_str(), 1);
+        std::vector<std::string> argv{TULVERKAN_BATCH_EXE};
+        argv.insert(argv.end(), args.begin(), args.end());
+        auto result = testsupport::runProcess(argv);
+        if (saved)
+            setenv("LC_ALL", saved->c_str(), 1);
+        else
+            unsetenv("LC_ALL");
+        return {result.exitCode, result.out, result.err};
+    }
+};
+
+TEST_F(BatchExecutable, BooksTheSamples) {
+    auto run = runExe("nb_NO.UTF-8", {m_inventory.string(), m_order.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, kWarning);
+    EXPECT_EQ(run.out, kSummary + "\n");
+    EXPECT_EQ(missingLines(testsupport::openpyxlDump(m_inventory), {"HEA!G8:n:14.0", "Ø!H4:n:18.0"}),
+              std::vector<std::string>{});
+}
+
+TEST_F(BatchExecutable, CellTextFollowsTheLocale) {
+    // An order length typed as the text 6,5 meets the stock line of length 6.5 only where numbers are
+    // written with a decimal comma.
+    const fs::path order = m_dir / "Tekstlengde.xlsx";
+    const char* script =
+        "import sys, openpyxl\n"
+        "b = openpyxl.Workbook(); s = b.active\n"
+        "for c, v in [(2, 'HEA'), (3, 'S355J2'), (4, 200), (7, 'Blank'), (8, '6,5'), (9, 1),\n"
+        "             (11, '2330'), (14, 'x')]:\n"
+        "    s.cell(row=10, column=c, value=v)\n"
+        "b.save(sys.argv[1])\n";
+    ASSERT_EQ(testsupport::runProcess({TULVERKAN_PYTHON, "-c", script, order.string()}).exitCode, 0);
+    const std::string dryRun = " (prøvekjøring: ingenting er lagret)\n";
+    auto norwegian = runExe("nb_NO.UTF-8", {"--dry-run", m_inventory.string(), order.string()});
+    EXPECT_EQ(norwegian.out,
+              "Bokført 1 bestillingslinje: 0 nye lagerlinjer, 0 rader satt inn, 0 advarsler" + dryRun)
+        << norwegian.err;
+    auto plain = runExe("C", {"--dry-run", m_inventory.string(), order.string()});
+    EXPECT_EQ(plain.out, "Bokført 1 bestillingslinje: 1 ny lagerlinje, 1 rad satt inn, 0 advarsler" + dryRun)
+        << plain.err;
+}
+
+TEST_F(BatchExecutable, BadUsage) {
+    auto run = runExe("nb_NO.UTF-8", {m_inventory.string()});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("Bruk: tulverkan-batch"), std::string::npos) << run.err;
+}
+
+} // namespace
