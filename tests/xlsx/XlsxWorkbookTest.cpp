@@ -178,3 +178,49 @@ TEST(XlsxWorkbook, LibreOfficeShowsTheNewValueOfADependentFormula) {
     EXPECT_NE(csv.find("2450"), std::string::npos) << csv;
     EXPECT_EQ(csv.find("1450"), std::string::npos) << csv;
 }
+
+// Every workbook Excel saved: a write on each worksheet and a save must leave openpyxl seeing exactly
+// the old cells plus the new ones (formulas as text, since their cached results may go), and a
+// save without changes must keep every entry as it was.
+TEST(XlsxWorkbook, EveryExcelWorkbookTakesWritesAndKeepsTheRest) {
+    int checked = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(corpusFolder())) {
+        if (entry.path().extension() != ".xlsx") continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        TempDir dir;
+        auto untouched = dir.copy(entry.path(), "untouched.xlsx");
+        xlsx::openWorkbook(untouched, OpenMode::ReadWrite)->save();
+        auto same = runProcess({TULVERKAN_PYTHON, std::string(TULVERKAN_CORPUS) + "/../tools/xlsx-entries",
+                                entry.path().string(), untouched.string()});
+        EXPECT_EQ(same.exitCode, 0) << same.out << same.err;
+
+        auto path = dir.copy(entry.path(), "changed.xlsx");
+        auto before = dumpLines(path, true);
+        std::vector<std::string> expected;
+        {
+            auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+            for (int i = 1; i <= book->sheetCount(); ++i) {
+                auto& sheet = book->sheet(i);
+                try {
+                    sheet.cell(1, 1);
+                } catch (const sheets::Error&) {
+                    continue; // chartsheets have no cells
+                }
+                sheet.setText(200, 30, "Tulverkan ÆØÅ");
+                sheet.setNumber(200, 31, 6.5);
+                expected.push_back(sheet.name() + "!AD200:s:Tulverkan ÆØÅ");
+                expected.push_back(sheet.name() + "!AE200:n:6.5");
+            }
+            book->save();
+        }
+        for (const auto& line : before)
+            if (line.find("!AD200:") == std::string::npos && line.find("!AE200:") == std::string::npos)
+                expected.push_back(line);
+        auto after = dumpLines(path, true);
+        std::sort(expected.begin(), expected.end());
+        std::sort(after.begin(), after.end());
+        EXPECT_EQ(after, expected);
+        ++checked;
+    }
+    EXPECT_GE(checked, 99);
+}
