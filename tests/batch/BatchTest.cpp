@@ -282,14 +282,14 @@ TEST_F(BatchExecutable, BooksTheSamples) {
 }
 
 TEST_F(BatchExecutable, CellTextFollowsTheLocale) {
-    // An order length typed as the text 6,5 meets the stock line of length 6.5 only where numbers are
-    // written with a decimal comma.
-    const fs::path order = m_dir / "Tekstlengde.xlsx";
+    // A tube diameter typed as the text 60,3 meets the stock line of diameter 60.3 only where numbers
+    // are written with a decimal comma.
+    const fs::path order = m_dir / "Tekstmål.xlsx";
     const char* script =
         "import sys, openpyxl\n"
         "b = openpyxl.Workbook(); s = b.active\n"
-        "for c, v in [(2, 'HEA'), (3, 'S355J2'), (4, 200), (7, 'Blank'), (8, '6,5'), (9, 1),\n"
-        "             (11, '2330'), (14, 'x')]:\n"
+        "for c, v in [(2, '\u00d8'), (3, 'S235JRH'), (4, '60,3'), (6, 4), (7, 'Blank'), (8, 6),\n"
+        "             (9, 1), (11, '2330'), (14, 'x')]:\n"
         "    s.cell(row=10, column=c, value=v)\n"
         "b.save(sys.argv[1])\n";
     ASSERT_EQ(testsupport::runProcess({TULVERKAN_PYTHON, "-c", script, order.string()}).exitCode, 0);
