@@ -92,6 +92,7 @@ public:
     explicit Tokenizer(std::string_view formula) : m_f(formula) {}
 
     std::vector<Token> run() {
+        m_tokens.reserve(8 + m_f.size() / 3);
         while (m_pos < m_f.size())
             step();
         markIntersections();

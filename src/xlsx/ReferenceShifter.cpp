@@ -63,16 +63,13 @@ std::optional<std::string> shiftArea(Area area, const std::vector<const RowShift
 }
 
 // Every sheet a 3-D span covers, in workbook order; only its ends when the order does not know them.
-std::vector<const RowShift*> spanShifts(const SheetSpan& span, const ShiftContext& context) {
-    std::vector<const RowShift*> shifts;
+void collectSpanShifts(const SheetSpan& span, const ShiftContext& context,
+                       std::vector<const RowShift*>& shifts) {
     auto add = [&](std::string_view sheet) {
         if (const RowShift* shift = context.shiftFor(sheet); shift && !shift->empty())
             shifts.push_back(shift);
     };
-    if (sameSheetName(span.first, span.last)) {
-        add(span.first);
-        return shifts;
-    }
+    if (sameSheetName(span.first, span.last)) return add(span.first);
     std::optional<std::size_t> first, last;
     if (context.sheetOrder) {
         const auto& order = *context.sheetOrder;
@@ -84,11 +81,10 @@ std::vector<const RowShift*> spanShifts(const SheetSpan& span, const ShiftContex
     if (!first || !last) {
         add(span.first);
         add(span.last);
-        return shifts;
+        return;
     }
     for (std::size_t i = std::min(*first, *last); i <= std::max(*first, *last); ++i)
         add((*context.sheetOrder)[i]);
-    return shifts;
 }
 
 bool hasDigit(std::string_view text) {
@@ -133,15 +129,16 @@ std::optional<std::string> shiftFormula(std::string_view formula, const ShiftCon
     if (!own && formula.find('!') == std::string_view::npos) return std::nullopt;
 
     Rewriter rewriter(formula);
+    std::vector<const RowShift*> shifts;
     for (const Token& token : tokenizeFormula(formula)) {
         if (token.kind != TokenKind::Reference) continue;
         auto reference = parseReference(token.text);
         if (!reference || reference->sheets.external) continue;
-        std::vector<const RowShift*> shifts;
+        shifts.clear();
         if (reference->prefix.empty()) {
             if (own) shifts.push_back(own);
         } else {
-            shifts = spanShifts(reference->sheets, context);
+            collectSpanShifts(reference->sheets, context, shifts);
         }
         if (shifts.empty()) continue;
         auto shifted = shiftArea(reference->area, shifts);

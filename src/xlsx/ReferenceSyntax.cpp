@@ -118,11 +118,18 @@ void appendCorner(std::string& out, const AreaCorner& corner, bool withColumn, b
 } // namespace
 
 std::optional<Area> parseArea(std::string_view text, std::size_t& pos) {
-    if (auto range = readPair(text, pos, readCell, AreaKind::Range)) return range;
     std::size_t p = pos;
-    if (auto cell = readCell(text, p); cell && atBoundary(text, p)) {
+    if (auto first = readCell(text, p)) {
+        if (p < text.size() && text[p] == ':') {
+            std::size_t q = p + 1;
+            if (auto last = readCell(text, q); last && atBoundary(text, q)) {
+                pos = q;
+                return Area{AreaKind::Range, *first, *last};
+            }
+        }
+        if (!atBoundary(text, p)) return std::nullopt;
         pos = p;
-        return Area{AreaKind::Cell, *cell, *cell};
+        return Area{AreaKind::Cell, *first, *first};
     }
     if (auto columns = readPair(text, pos, readColumnCorner, AreaKind::Columns)) return columns;
     return readPair(text, pos, readRowCorner, AreaKind::Rows);
