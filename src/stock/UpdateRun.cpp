@@ -1,0 +1,91 @@
+#include "stock/UpdateRun.h"
+
+#include "stock/OrderLine.h"
+#include "stock/Run.h"
+#include "stock/StockLineMerge.h"
+#include "stock/StockSheetSelection.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace stock {
+
+namespace {
+
+// Set while the workbooks are worked on; back to normal on every way out, failures included.
+class BusyCursor {
+public:
+    explicit BusyCursor(UserInterface& ui) : m_ui(ui) { m_ui.setBusyCursor(true); }
+    ~BusyCursor() { m_ui.setBusyCursor(false); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    UserInterface& m_ui;
+};
+
+OrderLine readOrderLine(Run& run, int Row) {
+    OrderLine line;
+    line.Produkt = run.CellStr1(Row, 2);
+    line.Grade = run.CellStr1(Row, 3);
+    line.H = run.CellStr1(Row, 4);
+    line.B = run.CellStr1(Row, 5);
+    line.T = run.CellStr1(Row, 6);
+    line.Overflate = run.CellStr1(Row, 7);
+    line.Meter = run.CellStr1(Row, 8);
+    line.A = run.CellStr1(Row, 9);
+    line.Prosjekt = run.CellStr1(Row, 11);
+    return line;
+}
+
+void walkOrderLines(Run& run) {
+    for (run.Row = 10; !run.CellStr1(run.Row, 2).empty(); ++run.Row) {
+        if (run.CellStr1(run.Row, 14).empty()) continue;
+        OrderLine line = readOrderLine(run, run.Row);
+        if (int Dim = selectStockSheet(run, line); Dim >= 1) mergeStockLine(run, line, Dim);
+    }
+}
+
+} // namespace
+
+UpdateResult runUpdate(UserInterface& ui, sheets::WorkbookOpener& opener, const UpdateOptions& options) {
+    UpdateResult result;
+    result.inventoryPath = ui.inventoryPath();
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(result.inventoryPath, ec)) {
+        ui.showMessage(result.inventoryPath, "Finner ikke lagerfilen", kErrorIcon);
+        result.outcome = UpdateResult::Outcome::MissingInventory;
+        return result;
+    }
+
+    auto chosen = ui.chooseOrderFile(options.defaultDir + "Data");
+    if (!chosen) {
+        result.outcome = UpdateResult::Outcome::Cancelled;
+        return result;
+    }
+    result.orderPath = *chosen;
+
+    {
+        BusyCursor busy(ui);
+        auto order = opener.open(result.orderPath, sheets::OpenMode::ReadOnly);
+        Run run(ui, options.textFormat, result);
+        run.OleWorkSheet1 = &order->activeSheet();
+
+        // The path box is read again here: that is the file opened and saved.
+        result.inventoryPath = ui.inventoryPath();
+        auto inventory = opener.open(result.inventoryPath, sheets::OpenMode::ReadWrite);
+        run.OleWorkBook2 = inventory.get();
+
+        walkOrderLines(run);
+
+        if (!options.dryRun) {
+            inventory->save();
+            result.saved = true;
+        }
+    }
+    result.outcome = UpdateResult::Outcome::Done;
+    ui.showWorkbooks(result.orderPath, result.inventoryPath);
+    return result;
+}
+
+} // namespace stock

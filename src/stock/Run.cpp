@@ -1,0 +1,25 @@
+#include "stock/Run.h"
+
+#include "sheets/CellText.h"
+#include "sheets/StrToReal.h"
+
+namespace stock {
+
+std::string_view Run::CellStr1(int Row, int Col) {
+    return sheets::cellText(OleWorkSheet1->cell(Row, Col), m_format, m_scratch1);
+}
+
+std::string_view Run::CellStr2(int Row, int Col) {
+    return sheets::cellText(OleWorkSheet2->cell(Row, Col), m_format, m_scratch2);
+}
+
+double Run::CellReal2(int Row, int Col) {
+    return sheets::StrToReal(CellStr2(Row, Col));
+}
+
+void Run::warn(const std::string& text) {
+    m_ui.showMessage(text, "Feil", kWarningIcon);
+    m_result.warnings.push_back(text);
+}
+
+} // namespace stock

@@ -1,0 +1,45 @@
+#pragma once
+
+// The state of one update run: its workbook and sheet handles, the cell readers bound to them, and
+// the record of what it did.
+
+#include "sheets/TextFormat.h"
+#include "sheets/Workbook.h"
+#include "stock/UpdateRun.h"
+#include "stock/UserInterface.h"
+
+#include <string>
+#include <string_view>
+
+namespace stock {
+
+class Run {
+public:
+    Run(UserInterface& ui, const sheets::TextFormat& format, UpdateResult& result)
+        : m_ui(ui), m_format(format), m_result(result) {}
+
+    sheets::Worksheet* OleWorkSheet1 = nullptr; // the order sheet
+    sheets::Workbook* OleWorkBook2 = nullptr;   // the inventory
+    sheets::Worksheet* OleWorkSheet2 = nullptr; // the current stock sheet
+    int Row = 0;                                // the current order row
+
+    // Trimmed cell text of the order sheet / the stock sheet. The view lasts until the next call of
+    // the same reader or the next change to the workbook: compare it at once, copy it to keep it.
+    std::string_view CellStr1(int Row, int Col);
+    std::string_view CellStr2(int Row, int Col);
+    double CellReal2(int Row, int Col);
+
+    // A warning shown to the user (caption "Feil", warning icon) and recorded in the result.
+    void warn(const std::string& text);
+    void record(const Booking& booking) { m_result.bookings.push_back(booking); }
+
+private:
+    UserInterface& m_ui;
+    const sheets::TextFormat& m_format;
+    UpdateResult& m_result;
+    // Numbers and dates are formatted here; their capacity is reused from cell to cell.
+    std::string m_scratch1;
+    std::string m_scratch2;
+};
+
+} // namespace stock
