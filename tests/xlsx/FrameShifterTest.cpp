@@ -1,17 +1,16 @@
 #include "xlsx/FrameShifter.h"
 
+#include "ShiftTestSupport.h"
 #include "sheets/Error.h"
 #include "support/TestPaths.h"
-#include "support/ZipEntries.h"
-#include "xlsx/ReferenceSyntax.h"
 
 #include <gtest/gtest.h>
-#include <map>
-#include <pugixml.hpp>
 
 namespace {
 
 using sheets::CopyOrigin;
+using shifttest::partOf;
+using shifttest::values;
 using xlsx::RowInsertion;
 
 constexpr auto Above = CopyOrigin::FromLeftOrAbove;
@@ -25,12 +24,6 @@ std::string frameOf(const std::string& sheet) {
     auto close = sheet.find("</sheetData>", begin);
     auto end = close == std::string::npos ? sheet.find("/>", begin) + 2 : close + 12;
     return sheet.substr(0, begin) + "<sheetData/>" + sheet.substr(end);
-}
-
-std::string partOf(const std::filesystem::path& workbook, const std::string& entry) {
-    auto bytes = testsupport::zipEntry(workbook, entry);
-    if (!bytes) throw std::runtime_error("no " + entry + " in " + workbook.string());
-    return *bytes;
 }
 
 std::string corpusFrame(std::string_view file) {
@@ -51,69 +44,34 @@ std::string wrap(const std::string& body) {
 class Shifter {
 public:
     explicit Shifter(std::vector<RowInsertion> insertions,
-                     std::map<std::string, std::vector<std::uint32_t>> others = {},
+                     std::vector<std::pair<std::string, std::vector<std::uint32_t>>> others = {},
                      std::string sheet = "Ark1")
-        : m_sheet(std::move(sheet)), m_insertions(std::move(insertions)) {
-        m_order.push_back(m_sheet);
-        for (const auto& insertion : m_insertions)
-            m_shifts[m_sheet].insert(insertion.row);
-        for (const auto& [name, rows] : others) {
-            m_order.push_back(name);
-            for (auto row : rows)
-                m_shifts[name].insert(row);
-        }
-    }
+        : m_sheet(sheet), m_insertions(std::move(insertions)),
+          m_sheets(withOwn(sheet, m_insertions, std::move(others))) {}
 
     std::optional<std::string> operator()(std::string_view frame) const {
         xlsx::FrameShiftInput input;
         input.insertions = m_insertions;
-        if (auto own = m_shifts.find(m_sheet); own != m_shifts.end()) input.shift = own->second;
-        input.formulas.formulaSheet = m_sheet;
-        input.formulas.sheetOrder = &m_order;
-        input.formulas.shiftFor = [this](std::string_view name) -> const xlsx::RowShift* {
-            for (const auto& [sheet, shift] : m_shifts)
-                if (xlsx::sameSheetName(sheet, name)) return &shift;
-            return nullptr;
-        };
+        if (auto own = m_sheets.shift(m_sheet)) input.shift = *own;
+        input.formulas = m_sheets.context(m_sheet);
         return xlsx::shiftWorksheetFrame(frame, input);
     }
 
 private:
+    static std::vector<std::pair<std::string, std::vector<std::uint32_t>>>
+    withOwn(const std::string& sheet, const std::vector<RowInsertion>& insertions,
+            std::vector<std::pair<std::string, std::vector<std::uint32_t>>> others) {
+        std::vector<std::uint32_t> rows;
+        for (const auto& insertion : insertions)
+            rows.push_back(insertion.row);
+        others.insert(others.begin(), {sheet, rows});
+        return others;
+    }
+
     std::string m_sheet;
     std::vector<RowInsertion> m_insertions;
-    std::vector<std::string> m_order;
-    std::map<std::string, xlsx::RowShift> m_shifts;
+    shifttest::Sheets m_sheets;
 };
-
-std::string_view local(const char* name) {
-    std::string_view text(name);
-    auto colon = text.find(':');
-    return colon == std::string_view::npos ? text : text.substr(colon + 1);
-}
-
-// Values of `attribute` on every element named `element` (any prefix), in document order; with a null
-// attribute, the texts of those elements.
-std::vector<std::string> values(const std::string& xml, std::string_view element,
-                                const char* attribute = nullptr) {
-    pugi::xml_document document;
-    EXPECT_TRUE(document.load_string(xml.c_str()));
-    std::vector<std::string> found;
-    struct Walker : pugi::xml_tree_walker {
-        std::string_view element;
-        const char* attribute;
-        std::vector<std::string>* found;
-        bool for_each(pugi::xml_node& node) override {
-            if (node.type() == pugi::node_element && local(node.name()) == element)
-                found->push_back(attribute ? node.attribute(attribute).value() : node.text().get());
-            return true;
-        }
-    } walker;
-    walker.element = element;
-    walker.attribute = attribute;
-    walker.found = &found;
-    document.traverse(walker);
-    return found;
-}
 
 struct PlaceCase {
     const char* file;
