@@ -99,5 +99,26 @@ TEST(BookingCases, DryRunLeavesTheInventoryFileAlone) {
     EXPECT_EQ(testsupport::readFile(c.inventory), before);
 }
 
+// What a LibreOffice user sees on opening the booked inventory: formulas over a booked line show the
+// new result, not the cached one from before the booking.
+TEST(BookingCases, LibreOfficeShowsTheBookedResults) {
+    if (testsupport::soffice().empty()) GTEST_SKIP() << "LibreOffice is not installed";
+    CaseRun c("book-and-create");
+    c.run();
+    auto csv = c.dir / "csv";
+    auto converted = testsupport::runPythonScript("libreoffice_csv.py", {c.inventory.string(), csv.string()});
+    ASSERT_EQ(converted.exitCode, 0) << converted.err;
+    std::istringstream lines(testsupport::readFile(csv / "HEA.csv"));
+    std::vector<std::string> meters; // column I, the length times the quantity
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string field;
+        for (int column = 1; column <= 9 && std::getline(fields, field, ','); ++column) {
+        }
+        meters.push_back(field);
+    }
+    EXPECT_EQ(meters, (std::vector<std::string>{"Meter", "m", "", "60", "", "102", "48", ""}));
+}
+
 } // namespace
 } // namespace stocktest
