@@ -1,10 +1,16 @@
 #include "xlsx/ReferenceShifter.h"
 
+#include "xlsx/CellRef.h"
+#include "xlsx/FormulaTokenizer.h"
 #include "xlsx/ReferenceSyntax.h"
+
+#include "support/Python.h"
+#include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -154,6 +160,104 @@ TEST(ShiftFormula, NothingToDoCostsNothing) {
     EXPECT_EQ(asked, 2); // the sheet itself, then Ark4; a formula without digits is not even looked at
     xlsx::ShiftContext none{"Ark1", nullptr, {}};
     EXPECT_FALSE(xlsx::shiftFormula("A1", none));
+}
+
+// "Sheet!B12" -> formula text without '=', from openpyxl's dump of a workbook.
+std::map<std::string, std::string> formulasOf(const std::filesystem::path& workbook) {
+    std::map<std::string, std::string> formulas;
+    std::istringstream in(testsupport::openpyxlDump(workbook, true));
+    for (std::string line; std::getline(in, line);) {
+        auto kind = line.find(":f:=");
+        if (kind != std::string::npos) formulas[line.substr(0, kind)] = line.substr(kind + 4);
+    }
+    return formulas;
+}
+
+// LibreOffice writes a reference pushed off the sheet without its sheet name; Excel keeps it.
+std::string withoutSheetOnErrors(std::string_view formula) {
+    std::string out;
+    for (const auto& token : xlsx::tokenizeFormula(formula))
+        out += token.kind == xlsx::TokenKind::Error ? token.text.substr(token.text.rfind('#')) : token.text;
+    return out;
+}
+
+// LibreOffice inserts the rows into a real workbook; every formula it then saves must be what we
+// make of the original formula. (It leaves 3-D references alone where we shift them as Excel does,
+// so those are not compared.)
+TEST(ShiftFormula, AgreesWithLibreOfficeInsertingRows) {
+    if (testsupport::soffice().empty()) GTEST_SKIP() << "LibreOffice is not installed";
+    const std::vector<std::string> onArk2 = {"Ark1!A5",
+                                             "SUM(Ark1!A2:A5)",
+                                             "SUM(Ark1!A6:B9)",
+                                             "Ark1!$A$3+Ark1!A$7+Ark1!$A8",
+                                             "SUM(Ark1!3:4)",
+                                             "SUM(Ark1!A:A)",
+                                             "'Ark 2'!B1",
+                                             "Ark1!A1048576",
+                                             "SUM(Ark1!A5:A1048576)",
+                                             "SUM(Ark1!A1048575:A1048576)",
+                                             "IF(Ark1!A1=1,\"A1\",LOG10(Ark1!A10))",
+                                             "SUM(Ark1!A1:B5 Ark1!B2:C3)",
+                                             "Ark1!A20+'It''s'!A5",
+                                             "SUM(Ark1!A4:A4,Ark1!A5:A5)"};
+    const std::vector<std::string> onArk1 = {"SUM(A2:A9)", "A5*2+$B$9", "SUM(A5:A5)", "'It''s'!A5+Ark1!A3"};
+    const std::vector<std::uint32_t> inserts = {5, 5, 9, 3};
+
+    testsupport::TempDir dir;
+    std::vector<std::string> argv{TULVERKAN_PYTHON, "-c",
+                                  "import sys, openpyxl\n"
+                                  "wb = openpyxl.Workbook()\n"
+                                  "ark1 = wb.active\n"
+                                  "ark1.title = 'Ark1'\n"
+                                  "ark2 = wb.create_sheet('Ark 2')\n"
+                                  "wb.create_sheet(\"It's\")\n"
+                                  "for r in range(1, 21):\n"
+                                  "    ark1.cell(r, 1, r)\n"
+                                  "    ark1.cell(r, 2, r * 10)\n"
+                                  "for arg in sys.argv[2:]:\n"
+                                  "    sheet, cell, formula = arg.split('|', 2)\n"
+                                  "    wb[sheet][cell] = '=' + formula\n"
+                                  "wb.save(sys.argv[1])\n",
+                                  (dir / "in.xlsx").string()};
+    for (std::size_t i = 0; i < onArk2.size(); ++i)
+        argv.push_back("Ark 2|A" + std::to_string(i + 1) + "|" + onArk2[i]);
+    for (std::size_t i = 0; i < onArk1.size(); ++i)
+        argv.push_back("Ark1|D" + std::to_string(i + 30) + "|" + onArk1[i]);
+    auto made = testsupport::runProcess(argv);
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+
+    std::vector<std::string> args{(dir / "in.xlsx").string(), "Ark1"};
+    for (auto row : inserts)
+        args.push_back(std::to_string(row));
+    for (const char* extra : {"--csv", "csv", "--save"})
+        args.emplace_back(extra);
+    args[args.size() - 2] = (dir / "csv").string();
+    args.push_back((dir / "lo.xlsx").string());
+    auto inserted = testsupport::runPythonScript("libreoffice_insert_rows.py", args);
+    ASSERT_EQ(inserted.exitCode, 0) << inserted.err;
+
+    RowShift shift;
+    for (auto row : inserts)
+        shift.insert(row);
+    const std::vector<std::string> order = {"Ark1", "Ark 2", "It's"};
+    auto theirs = formulasOf(dir / "lo.xlsx");
+    auto original = formulasOf(dir / "in.xlsx");
+    ASSERT_EQ(original.size(), onArk1.size() + onArk2.size());
+    for (const auto& [where, formula] : original) {
+        auto bang = where.rfind('!');
+        std::string sheet = where.substr(0, bang);
+        auto cell = xlsx::CellRef::parse(where.substr(bang + 1));
+        ASSERT_TRUE(cell) << where;
+        std::string now = sheet + "!" +
+                          (sheet == "Ark1" ? xlsx::CellRef(shift.map(cell->row()), cell->column()).toString()
+                                           : cell->toString());
+        xlsx::ShiftContext context{sheet, &order, [&](std::string_view name) {
+                                       return xlsx::sameSheetName(name, "Ark1") ? &shift : nullptr;
+                                   }};
+        auto ours = xlsx::shiftFormula(formula, context).value_or(formula);
+        ASSERT_TRUE(theirs.count(now)) << formula << " expected at " << now;
+        EXPECT_EQ(withoutSheetOnErrors(ours), theirs[now]) << "from " << formula << " in " << where;
+    }
 }
 
 struct AreaListCase {
