@@ -12,17 +12,17 @@
 namespace xlsx {
 
 enum class TokenKind {
-    Reference,  // A1, $A$1:B2, A:A, 3:10, Sheet1!A1, 'My sheet'!A1:B2, Ark1:Ark3!A1, [1]Sheet1!A1
-    Function,   // a name directly followed by '(' (the '(' is a token of its own)
-    Name,       // a defined name, TRUE/FALSE, or anything identifier-like that is not a reference
+    Reference, // A1, $A$1:B2, A:A, 3:10, Sheet1!A1, 'My sheet'!A1:B2, Ark1:Ark3!A1, [1]Sheet1!A1
+    Function,  // a name directly followed by '(' (the '(' is a token of its own)
+    Name,      // a defined name, TRUE/FALSE, or anything identifier-like that is not a reference
     Number,
     String,     // "text" with doubled quotes inside
     Error,      // #REF!, #N/A, #DIV/0! ...
     Structured, // Table1[Column], Table1[[#This Row],[Col]], [@Col]
-    Operator,   // + - * / ^ & = < > <= >= <> % and the space intersection operator
+    Operator,   // + - * / ^ & = < > <= >= <> % : @ and the space intersection operator
     Separator,  // , ; ( ) { }
     Whitespace,
-    Other,      // anything not understood; left exactly as written
+    Other, // anything not understood; left exactly as written
 };
 
 struct Token {

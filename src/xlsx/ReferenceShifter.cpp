@@ -246,6 +246,7 @@ FormulaDependencies analyzeFormula(std::string_view formula) {
             break;
         }
         case TokenKind::Function: {
+            addName(token.text); // a defined name may hold a LAMBDA and be called like a function
             auto name = token.text;
             if (name.size() > 6 && sameSheetName(name.substr(0, 6), "_xlfn.")) name.remove_prefix(6);
             for (auto known : kVolatile)
