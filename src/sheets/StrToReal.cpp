@@ -68,7 +68,7 @@ std::optional<double> parseReal(std::string_view St) {
     // from_chars reads the validated text; the comma has to become a full stop for it, which needs
     // a copy only when a comma is there (short texts stay on the stack).
     std::string_view digits = St.substr(numberStart);
-    std::array<char, 128> local{};
+    std::array<char, 128> local;
     std::string heap;
     const char* first = digits.data();
     if (point && commaSeen) {
