@@ -20,31 +20,9 @@ using xlsx::Token;
 using xlsx::TokenKind;
 
 const char* kindName(TokenKind kind) {
-    switch (kind) {
-    case TokenKind::Reference:
-        return "ref";
-    case TokenKind::Function:
-        return "fn";
-    case TokenKind::Name:
-        return "name";
-    case TokenKind::Number:
-        return "num";
-    case TokenKind::String:
-        return "str";
-    case TokenKind::Error:
-        return "err";
-    case TokenKind::Structured:
-        return "tab";
-    case TokenKind::Operator:
-        return "op";
-    case TokenKind::Separator:
-        return "sep";
-    case TokenKind::Whitespace:
-        return "ws";
-    case TokenKind::Other:
-        return "other";
-    }
-    return "?";
+    static constexpr const char* kNames[] = {"ref", "fn", "name", "num", "str",  "err",
+                                             "tab", "op", "sep",  "ws",  "other"};
+    return kNames[static_cast<int>(kind)];
 }
 
 // "fn(SUM) sep(() ref(A1:B2) sep())": kind and text of every token.
@@ -175,28 +153,16 @@ std::vector<std::string> openpyxlOperands(const std::vector<std::string>& formul
 std::string ourOperands(std::string_view formula) {
     std::string out;
     for (const auto& token : xlsx::tokenizeFormula(formula)) {
-        const char* subtype = nullptr;
-        switch (token.kind) {
-        case TokenKind::Reference:
-        case TokenKind::Structured:
-            subtype = "RANGE";
-            break;
-        case TokenKind::Name:
-            subtype = token.text == "TRUE" || token.text == "FALSE" ? "LOGICAL" : "RANGE";
-            break;
-        case TokenKind::Number:
-            subtype = "NUMBER";
-            break;
-        case TokenKind::String:
-            subtype = "TEXT";
-            break;
-        // openpyxl counts a sheet-qualified #REF! as a range
-        case TokenKind::Error:
-            subtype = token.text.front() == '#' ? "ERROR" : "RANGE";
-            break;
-        default:
-            continue;
-        }
+        // openpyxl has no kind for names: they are ranges to it, as is a sheet-qualified #REF!.
+        bool logical = token.text == "TRUE" || token.text == "FALSE";
+        auto kind = token.kind;
+        const char* subtype = kind == TokenKind::Number   ? "NUMBER"
+                              : kind == TokenKind::String ? "TEXT"
+                              : kind == TokenKind::Error  ? (token.text.front() == '#' ? "ERROR" : "RANGE")
+                              : kind == TokenKind::Name   ? (logical ? "LOGICAL" : "RANGE")
+                              : kind == TokenKind::Reference || kind == TokenKind::Structured ? "RANGE"
+                                                                                              : nullptr;
+        if (!subtype) continue;
         if (!out.empty()) out += '\x1f';
         out += subtype;
         out += ':';
