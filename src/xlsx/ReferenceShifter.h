@@ -3,7 +3,9 @@
 // Rewrites references after rows were inserted, the way a spreadsheet application does: a row at or
 // below an insertion moves down; a range grows when the insertion falls inside it (first < R <= last)
 // and moves when R <= first; whole columns never change; absolute and relative references alike.
-// A reference pushed past the last row becomes #REF!. Whatever is not understood stays as written.
+// A reference pushed past the last row becomes #REF! (Sheet1!#REF! when qualified); a range whose
+// end alone is pushed past ends at the last row. References into other workbooks never change.
+// Whatever is not understood stays as written.
 
 #include "xlsx/RowShift.h"
 
@@ -26,7 +28,8 @@ struct ShiftContext {
     std::function<const RowShift*(std::string_view sheetName)> shiftFor;
 };
 
-// The formula with its references rewritten; nullopt when nothing changed.
+// The formula with its references rewritten; nullopt when nothing changed. A 3-D reference takes
+// the shifts of every sheet it spans, one after another in workbook order.
 std::optional<std::string> shiftFormula(std::string_view formula, const ShiftContext& context);
 
 // A space-separated list of areas without sheet names ("A1:B3 C5", as in sqref and ref attributes)
