@@ -2,7 +2,8 @@
 // inventory, with the time to open the workbooks, walk the order and save, and the peak memory.
 //
 // usage: stock_bench INVENTORY.xlsx ORDER.xlsx [RUNS]   (make them with bench/make_stock_workloads.py)
-// Run one workload per process: the peak memory is the process's.
+// Run one workload per process: the peak memory is the process's. The engine parses a sheet when it
+// is first used, so "open" is the package alone and the walk includes parsing the sheets it visits.
 
 #include "sheets/Workbook.h"
 #include "stock/UpdateRun.h"
