@@ -12,6 +12,12 @@ otherwise the cached value is shown as the other kinds). Numbers use repr(), so 
   INDEX!B12:kind:value                  cells, the sheet by index; text with \\ \n \r \t and \xHH
                                         escapes; dates and times as the serial day number in the
                                         1900 date system, whatever the workbook's own date system
+
+--references prints, sorted, one line per place a reference can live, as "Sheet|what|details":
+formulas (cell and text; array formulas with their range), defined names, print area and titles,
+merged cells, conditional formats and data validations (ranges and formulas), hyperlinks,
+autofilter, tables, comments with their VML anchor rows, images and charts with their anchor rows
+(0-based, as the drawing stores them), chart series, row page breaks, pane and selection.
 """
 import datetime
 import sys
@@ -98,8 +104,103 @@ def dump_exact(path):
                 print(f"{index}!{cell.coordinate}:{kind}:{text}")
 
 
+def sheet_parts(reader):
+    return [(sheet, rel.target) for sheet, rel in reader.parser.find_sheets() if rel.target in reader.valid_files]
+
+
+def related(reader, part, kind):
+    from openpyxl.packaging.relationship import get_dependents, get_rels_path
+    rels_path = get_rels_path(part)
+    if rels_path not in reader.valid_files:
+        return []
+    return [rel.target for rel in get_dependents(reader.archive, rels_path).Relationship
+            if rel.Type.endswith("/" + kind) and rel.target in reader.valid_files]
+
+
+def anchor_rows(anchor):
+    rows = [str(anchor._from.row)]
+    if getattr(anchor, "to", None) is not None:
+        rows.append(str(anchor.to.row))
+    return "-".join(rows)
+
+
+def series_refs(chart):
+    refs = []
+    for series in chart.series:
+        for source in (series.tx and series.tx.strRef, series.cat and (series.cat.numRef or series.cat.strRef),
+                       series.val and series.val.numRef):
+            if source is not None and source.f:
+                refs.append(source.f)
+    return ",".join(refs)
+
+
+def reference_lines(path):
+    import re
+    reader = ExcelReader(path, read_only=False, keep_vba=False, data_only=False, keep_links=False)
+    reader.archive = __import__("zipfile").ZipFile(path)
+    reader.read()
+    reader.archive = __import__("zipfile").ZipFile(path)  # read() closes it; the raw parts are read below
+    book = reader.wb
+    lines = []
+    for name in book.defined_names.definedName:
+        scope = book._sheets[name.localSheetId].title if name.localSheetId is not None else ""
+        lines.append(f"{scope}|name|{name.name}={name.attr_text}")
+    for (sheet_info, part), sheet in zip(sheet_parts(reader), book._sheets):
+        if not isinstance(sheet, openpyxl.worksheet.worksheet.Worksheet):
+            continue
+        title = sheet.title
+        out = lambda what, details: lines.append(f"{title}|{what}|{details}")
+        xml = reader.archive.read(part).decode("utf-8")
+        arrays = dict(re.findall(r'<c r="([A-Z]+[0-9]+)"[^>]*><f t="array" ref="([^"]+)"', xml))
+        for row in sheet.iter_rows():
+            for cell in row:
+                if isinstance(cell.value, str) and cell.data_type == "f":
+                    where = f"{cell.coordinate}{{{arrays[cell.coordinate]}}}" if cell.coordinate in arrays else cell.coordinate
+                    out("formula", f"{where}{cell.value}")
+                if cell.hyperlink is not None:
+                    out("hyperlink", f"{cell.coordinate}->{cell.hyperlink.location or cell.hyperlink.target}")
+                if cell.comment is not None:
+                    out("comment", cell.coordinate)
+        if sheet.print_area:
+            out("print-area", ",".join(sheet.print_area) if isinstance(sheet.print_area, list) else sheet.print_area)
+        if sheet.print_title_rows:
+            out("print-titles", sheet.print_title_rows)
+        for merged in sheet.merged_cells.ranges:
+            out("merged", str(merged))
+        for conditional in sheet.conditional_formatting:
+            for rule in conditional.rules:
+                out("conditional", f"{conditional.sqref}:{rule.type}:{';'.join(rule.formula or [])}")
+        for validation in sheet.data_validations.dataValidation:
+            out("validation", f"{validation.sqref}:{validation.formula1 or ''};{validation.formula2 or ''}")
+        if sheet.auto_filter.ref:
+            out("autofilter", sheet.auto_filter.ref)
+        for table in sheet.tables.values():
+            out("table", f"{table.name}:{table.ref}:{table.autoFilter.ref if table.autoFilter else ''}")
+        for image in sheet._images:
+            out("image", anchor_rows(image.anchor))
+        for chart in sheet._charts:
+            out("chart", f"{anchor_rows(chart.anchor)}:{series_refs(chart)}")
+        for brk in sheet.row_breaks.brk:
+            out("row-break", str(brk.id))
+        view = sheet.sheet_view
+        if view.pane is not None:
+            out("pane", f"{view.pane.topLeftCell}:{view.pane.ySplit}")
+        for selection in view.selection:
+            out("selection", f"{selection.pane}:{selection.activeCell}:{selection.sqref}")
+        for vml in related(reader, part, "vmlDrawing"):
+            text = reader.archive.read(vml).decode("utf-8")
+            for row, column in re.findall(r"<x:Row>\s*(\d+)\s*</x:Row>\s*<x:Column>\s*(\d+)\s*</x:Column>", text):
+                out("comment-vml", f"row {row} column {column}")
+            for anchor in re.findall(r"<x:Anchor>([^<]*)</x:Anchor>", text):
+                out("comment-anchor", ",".join(part.strip() for part in anchor.split(",")))
+    return sorted(lines)
+
+
 def main():
     path = sys.argv[1]
+    if "--references" in sys.argv[2:]:
+        print("\n".join(reference_lines(path)))
+        return
     if "--exact" in sys.argv[2:]:
         dump_exact(path)
         return
