@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -129,6 +130,17 @@ TEST(FormulaTokenizer, KeepsWhatItDoesNotUnderstand) {
         {"Ark1!(", "other(Ark1!) sep(()"},
         {"", ""},
     });
+}
+
+TEST(FormulaTokenizer, AnyTextComesBackWhole) {
+    const std::string alphabet = "A1$:!'\"[]{}#(),; .E+-B9Z0_xXFDlog(@%&\\\xc3\xa5";
+    std::mt19937 random(1209);
+    for (int i = 0; i < 20000; ++i) {
+        std::string formula;
+        for (auto n = random() % 24; n > 0; --n)
+            formula += alphabet[random() % alphabet.size()];
+        ASSERT_EQ(joined(xlsx::tokenizeFormula(formula)), formula);
+    }
 }
 
 // Operand boundaries and kinds as openpyxl's own formula tokenizer reads them, one line per formula.
