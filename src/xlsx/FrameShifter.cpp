@@ -4,6 +4,7 @@
 #include "xlsx/ReferenceSyntax.h"
 #include "xlsx/ShiftXml.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -37,6 +38,14 @@ bool prunableWhenEmpty(std::string_view local) {
            local == "rowBreaks" || local == "cellWatches" || local == "ext" || local == "extLst";
 }
 
+// Corners stay in the order written, so the upper one may be either.
+AreaCorner& upperCorner(Area& area) {
+    return area.last.row < area.first.row ? area.last : area.first;
+}
+AreaCorner& lowerCorner(Area& area) {
+    return area.last.row < area.first.row ? area.first : area.last;
+}
+
 std::optional<std::vector<Area>> parseAreas(std::string_view list) {
     std::vector<Area> areas;
     std::size_t pos = 0;
@@ -50,6 +59,24 @@ std::optional<std::vector<Area>> parseAreas(std::string_view list) {
     }
 }
 
+// The rows the areas of a list span, top of the highest to bottom of the lowest; nullopt when that is not
+// known (whole columns, anything not understood, an empty list).
+struct RowSpan {
+    std::uint32_t top, bottom;
+};
+
+std::optional<RowSpan> rowSpan(std::string_view list) {
+    auto areas = parseAreas(list);
+    if (!areas || areas->empty()) return std::nullopt;
+    RowSpan span{kMaxRow, 0};
+    for (auto& area : *areas) {
+        if (area.kind == AreaKind::Columns) return std::nullopt;
+        span.top = std::min(span.top, upperCorner(area).row);
+        span.bottom = std::max(span.bottom, lowerCorner(area).row);
+    }
+    return span;
+}
+
 std::string joinAreas(const std::vector<Area>& areas) {
     std::string list;
     for (const auto& area : areas) {
@@ -57,14 +84,6 @@ std::string joinAreas(const std::vector<Area>& areas) {
         list += formatArea(area);
     }
     return list;
-}
-
-// Corners stay in the order written, so the upper one may be either.
-AreaCorner& upperCorner(Area& area) {
-    return area.last.row < area.first.row ? area.last : area.first;
-}
-AreaCorner& lowerCorner(Area& area) {
-    return area.last.row < area.first.row ? area.first : area.last;
 }
 
 // The inserted row took the origin row's formats, and with them the conditional formats and validations
@@ -159,13 +178,32 @@ private:
 
     std::optional<std::string> shiftWithOrigins(const std::string& before) const {
         std::string current = before;
+        auto span = rowSpan(current);
+        // Insertions above every area only move it: they are gathered and applied at once.
+        RowShift pending;
+        auto flush = [&] {
+            if (pending.empty()) return;
+            if (auto shifted = shiftAreaList(current, pending)) current = std::move(*shifted);
+            pending = RowShift();
+        };
         for (const auto& insertion : m_input.insertions) {
+            // Rows inserted more than one below every area neither move nor cover anything here.
+            if (span && insertion.row > span->bottom + 1) continue;
+            if (span && insertion.row < span->top && span->bottom < kMaxRow) {
+                pending.insert(insertion.row);
+                ++span->top;
+                ++span->bottom;
+                continue;
+            }
+            flush();
             RowShift one;
             one.insert(insertion.row);
             if (auto shifted = shiftAreaList(current, one)) current = std::move(*shifted);
             if (current.empty()) break;
             if (auto covered = coverInsertedRow(current, insertion)) current = std::move(*covered);
+            span = rowSpan(current);
         }
+        flush();
         if (current == before) return std::nullopt;
         return current;
     }

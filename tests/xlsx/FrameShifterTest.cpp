@@ -3,8 +3,12 @@
 #include "ShiftTestSupport.h"
 #include "sheets/Error.h"
 #include "support/TestPaths.h"
+#include "xlsx/ReferenceSyntax.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <random>
+#include <set>
 
 namespace {
 
@@ -225,6 +229,60 @@ TEST(FrameShifter, ConditionalFormatsAndValidationsFollowTheOriginRow) {
             EXPECT_EQ(values(*shifted, validation ? "formula1" : "formula"),
                       std::vector<std::string>{c.expectedFormula});
         }
+    }
+}
+
+// The rows a one-column area list covers.
+std::set<std::uint32_t> coveredRows(const std::string& list) {
+    std::set<std::uint32_t> rows;
+    std::size_t pos = 0;
+    while (pos < list.size()) {
+        if (list[pos] == ' ') {
+            ++pos;
+            continue;
+        }
+        auto area = xlsx::parseArea(list, pos);
+        EXPECT_TRUE(area) << list;
+        if (!area) break;
+        auto [top, bottom] = std::minmax(area->first.row, area->last.row);
+        for (auto row = top; row <= bottom; ++row)
+            rows.insert(row);
+    }
+    return rows;
+}
+
+// Against a plain simulation of the rule on a set of rows: rows at or below the insertion move down,
+// and the new row is covered when its origin row is.
+TEST(FrameShifter, OriginRuleMatchesARowByRowSimulation) {
+    std::mt19937 random(20240101);
+    for (int round = 0; round < 200; ++round) {
+        std::set<std::uint32_t> expected;
+        std::string sqref;
+        for (std::uint32_t top = 1 + random() % 6; top < 40; top += 2 + random() % 8) {
+            auto bottom = top + random() % 5;
+            for (auto row = top; row <= bottom; ++row)
+                expected.insert(row);
+            sqref += (sqref.empty() ? "" : " ") + ("B" + std::to_string(top)) +
+                     (bottom > top ? ":B" + std::to_string(bottom) : std::string());
+            top = bottom;
+        }
+        std::vector<RowInsertion> insertions;
+        for (int i = 0, count = 1 + static_cast<int>(random() % 12); i < count; ++i) {
+            RowInsertion insertion{1 + static_cast<std::uint32_t>(random() % 60),
+                                   random() % 2 ? Above : Below};
+            insertions.push_back(insertion);
+            std::set<std::uint32_t> moved;
+            for (auto row : expected)
+                moved.insert(row >= insertion.row ? row + 1 : row);
+            if (moved.count(insertion.originRow())) moved.insert(insertion.row);
+            expected = std::move(moved);
+        }
+        SCOPED_TRACE(sqref + " round " + std::to_string(round));
+        auto frame = wrap("<conditionalFormatting sqref=\"" + sqref +
+                          "\"><cfRule type=\"expression\" priority=\"1\"><formula>1</formula></cfRule>"
+                          "</conditionalFormatting>");
+        auto shifted = Shifter(insertions)(frame).value_or(frame);
+        EXPECT_EQ(coveredRows(values(shifted, "conditionalFormatting", "sqref").at(0)), expected);
     }
 }
 
