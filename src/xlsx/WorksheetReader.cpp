@@ -234,8 +234,13 @@ private:
     Block& blockFor(std::uint32_t number) {
         auto& blocks = m_store.blocks;
         if (blocks.empty() || blocks.back().rows.size() >= SheetStore::kBlockRows) {
+            // Sized like the block before: growing the cell vectors would copy every cell twice.
+            std::size_t cells =
+                blocks.empty() ? 0 : blocks.back().cells.size() + blocks.back().cells.size() / 8;
             blocks.emplace_back();
             blocks.back().base = number;
+            blocks.back().rows.reserve(SheetStore::kBlockRows);
+            blocks.back().cells.reserve(cells);
         }
         return blocks.back();
     }
@@ -383,11 +388,12 @@ private:
             cell.flags |= StoredCell::kNoR;
         } else {
             std::size_t letters = 0;
-            while (letters < r.size() && r[letters] >= 'A' && r[letters] <= 'Z')
-                ++letters;
-            auto parsed = parseColumnName(r.substr(0, letters));
-            if (!parsed) fail(begin, "ugyldig cellereferanse «" + std::string(r) + "»");
-            column = *parsed;
+            column = 0;
+            while (letters < r.size() && letters < 4 && r[letters] >= 'A' && r[letters] <= 'Z')
+                column = column * 26 + static_cast<std::uint32_t>(r[letters++] - 'A' + 1);
+            if (letters == 0 || letters == 4 ||
+                (letters < r.size() && (r[letters] < '0' || r[letters] > '9')))
+                fail(begin, "ugyldig cellereferanse «" + std::string(r) + "»");
         }
         if (column <= m_column)
             fail(begin, "celle " + m_store.cellName(m_row, column) + " står etter " +
@@ -405,8 +411,20 @@ private:
         while (!selfClosing) {
             const char* lt = nextTag(p, "<c>");
             if (lt[1] == '/') {
-                p = endTag(lt, "c");
+                p = m_end - lt >= 4 && lt[2] == 'c' && lt[3] == '>' ? lt + 4 : endTag(lt, "c");
                 break;
+            }
+            // The common <v>number</v> without prefix or attributes, read without the general machinery.
+            if (lt[1] == 'v' && lt[2] == '>') {
+                const char* text = lt + 3;
+                const char* close =
+                    static_cast<const char*>(std::memchr(text, '<', static_cast<std::size_t>(m_end - text)));
+                if (close && m_end - close >= 4 && close[1] == '/' && close[2] == 'v' && close[3] == '>') {
+                    hasValue = true;
+                    value = std::string_view(text, static_cast<std::size_t>(close - text));
+                    p = close + 4;
+                    continue;
+                }
             }
             scan::StartTag tag;
             std::string_view ft, ref, si;
