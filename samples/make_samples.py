@@ -49,41 +49,43 @@ def hollow_weight(h, b, t):
 PURCHASED = datetime.date(2024, 3, 14)
 
 # name, dimension headers, lines (grade, dims, surface, metres, quantity, kg/m, location, supplier)
+FJORD, BJORNEVIK, VESTROR = "Fjordprofil AS", "Bjørnevik Stål AS", "Vestrør AS"
+
 PRODUCTS = [
     ("HEA", ["profil"], [
-        ("S235JR", [100], "Blank", 6, 4, hea_weight(100), "Hall 1, reol 2", "Fjordprofil AS"),
-        ("S235JR", [140], "Blank", 12, 2, hea_weight(140), "Hall 1, reol 2", "Fjordprofil AS"),
-        ("S235JR", [200], "Grunnet", 12, 3, hea_weight(200), "Hall 1, reol 3", "Bjørnevik Stål AS"),
-        ("S355J2", [160], "Blank", 6, 5, hea_weight(160), "Hall 1, reol 4", "Bjørnevik Stål AS"),
-        ("S355J2", [200], "Blank", 6.5, 3, hea_weight(200), "Hall 1, reol 4", "Bjørnevik Stål AS"),
-        ("S355J2", [200], "Blank", 12, 8, hea_weight(200), "Hall 1, reol 5", "Bjørnevik Stål AS"),
-        ("S355J2", [200], "Sandblåst", 12, 2, hea_weight(200), "Hall 1, reol 5", "Bjørnevik Stål AS"),
-        ("S355J2", [260], "Blank", 12, 4, hea_weight(260), "Hall 1, reol 6", "Bjørnevik Stål AS"),
-        ("S355J2", [300], "Blank", 15, 1, hea_weight(300), "Utelager", "Bjørnevik Stål AS"),
+        ("S235JR", [100], "Blank", 6, 4, hea_weight(100), "Hall 1, reol 2", FJORD),
+        ("S235JR", [140], "Blank", 12, 2, hea_weight(140), "Hall 1, reol 2", FJORD),
+        ("S235JR", [200], "Grunnet", 12, 3, hea_weight(200), "Hall 1, reol 3", BJORNEVIK),
+        ("S355J2", [160], "Blank", 6, 5, hea_weight(160), "Hall 1, reol 4", BJORNEVIK),
+        ("S355J2", [200], "Blank", 6.5, 3, hea_weight(200), "Hall 1, reol 4", BJORNEVIK),
+        ("S355J2", [200], "Blank", 12, 8, hea_weight(200), "Hall 1, reol 5", BJORNEVIK),
+        ("S355J2", [200], "Sandblåst", 12, 2, hea_weight(200), "Hall 1, reol 5", BJORNEVIK),
+        ("S355J2", [260], "Blank", 12, 4, hea_weight(260), "Hall 1, reol 6", BJORNEVIK),
+        ("S355J2", [300], "Blank", 15, 1, hea_weight(300), "Utelager", BJORNEVIK),
     ]),
     ("IPE", ["profil"], []),
     ("Ø", ["d", "t"], [
-        ("S235JRH", [42.4, 2.6], "Blank", 6, 12, tube_weight(42.4, 2.6), "Hall 2, reol 1", "Vestrør AS"),
-        ("S235JRH", [60.3, 4], "Blank", 6, 8, tube_weight(60.3, 4), "Hall 2, reol 1", "Vestrør AS"),
-        ("S355J2H", [88.9, 5], "Blank", 12, 6, tube_weight(88.9, 5), "Hall 2, reol 2", "Vestrør AS"),
-        ("S355J2H", [114.3, 6.3], "Sandblåst", 12, 3, tube_weight(114.3, 6.3), "Hall 2, reol 2", "Vestrør AS"),
+        ("S235JRH", [42.4, 2.6], "Blank", 6, 12, tube_weight(42.4, 2.6), "Hall 2, reol 1", VESTROR),
+        ("S235JRH", [60.3, 4], "Blank", 6, 8, tube_weight(60.3, 4), "Hall 2, reol 1", VESTROR),
+        ("S355J2H", [88.9, 5], "Blank", 12, 6, tube_weight(88.9, 5), "Hall 2, reol 2", VESTROR),
+        ("S355J2H", [114.3, 6.3], "Sandblåst", 12, 3, tube_weight(114.3, 6.3), "Hall 2, reol 2", VESTROR),
     ]),
     ("Kranbane skinner", ["bredde", "høyde"], [
-        ("S355J2", [50, 30], "Blank", 6, 4, flat_weight(50, 30), "Utelager", "Bjørnevik Stål AS"),
-        ("S355J2", [60, 40], "Blank", 12, 2, flat_weight(60, 40), "Utelager", "Bjørnevik Stål AS"),
-        ("S355J2", [70, 50], "Blank", 12, 2, flat_weight(70, 50), "Utelager", "Bjørnevik Stål AS"),
+        ("S355J2", [50, 30], "Blank", 6, 4, flat_weight(50, 30), "Utelager", BJORNEVIK),
+        ("S355J2", [60, 40], "Blank", 12, 2, flat_weight(60, 40), "Utelager", BJORNEVIK),
+        ("S355J2", [70, 50], "Blank", 12, 2, flat_weight(70, 50), "Utelager", BJORNEVIK),
     ]),
     ("RHS", ["h", "b", "t"], [
-        ("S355J2H", [100, 50, 4], "Blank", 12, 6, hollow_weight(100, 50, 4), "Hall 2, reol 5", "Vestrør AS"),
-        ("S355J2H", [100, 100, 5], "Blank", 12, 4, hollow_weight(100, 100, 5), "Hall 2, reol 5", "Vestrør AS"),
-        ("S355J2H", [150, 100, 6], "Grunnet", 12, 2, hollow_weight(150, 100, 6), "Hall 2, reol 6", "Vestrør AS"),
-        ("S355J2H", [200, 100, 8], "Blank", 12, 2, hollow_weight(200, 100, 8), "Hall 2, reol 6", "Vestrør AS"),
+        ("S355J2H", [100, 50, 4], "Blank", 12, 6, hollow_weight(100, 50, 4), "Hall 2, reol 5", VESTROR),
+        ("S355J2H", [100, 100, 5], "Blank", 12, 4, hollow_weight(100, 100, 5), "Hall 2, reol 5", VESTROR),
+        ("S355J2H", [150, 100, 6], "Grunnet", 12, 2, hollow_weight(150, 100, 6), "Hall 2, reol 6", VESTROR),
+        ("S355J2H", [200, 100, 8], "Blank", 12, 2, hollow_weight(200, 100, 8), "Hall 2, reol 6", VESTROR),
     ]),
     ("Flattstål", ["bredde", "tykkelse"], [
-        ("S235JR", [50, 5], "Blank", 6, 20, flat_weight(50, 5), "Hall 3, reol 1", "Bjørnevik Stål AS"),
-        ("S235JR", [60, 8], "Blank", 6, 15, flat_weight(60, 8), "Hall 3, reol 1", "Bjørnevik Stål AS"),
-        ("S235JR", [100, 10], "Varmforsinket", 6, 6, flat_weight(100, 10), "Hall 3, reol 2", "Bjørnevik Stål AS"),
-        ("S355J2", [120, 15], "Blank", 6, 4, flat_weight(120, 15), "Hall 3, reol 2", "Bjørnevik Stål AS"),
+        ("S235JR", [50, 5], "Blank", 6, 20, flat_weight(50, 5), "Hall 3, reol 1", BJORNEVIK),
+        ("S235JR", [60, 8], "Blank", 6, 15, flat_weight(60, 8), "Hall 3, reol 1", BJORNEVIK),
+        ("S235JR", [100, 10], "Varmforsinket", 6, 6, flat_weight(100, 10), "Hall 3, reol 2", BJORNEVIK),
+        ("S355J2", [120, 15], "Blank", 6, 4, flat_weight(120, 15), "Hall 3, reol 2", BJORNEVIK),
     ]),
 ]
 
@@ -163,22 +165,22 @@ def write_inventory(path):
             row += 1
         if not lines:
             # No totals yet: a row under the header would be taken for the place of the first line.
-            totals.append((name, "=COUNTA('%s'!B3:B200)" % name, 0,
-                           "=SUM('%s'!%s:%s)" % (name, xl_rowcol_to_cell(2, c_weight), xl_rowcol_to_cell(199, c_weight)),
-                           0))
+            weight_range = "%s:%s" % (xl_rowcol_to_cell(1, c_weight), xl_rowcol_to_cell(199, c_weight))
+            totals.append((name, "=COUNTA('%s'!B2:B200)" % name, 0,
+                           "=SUM('%s'!%s)" % (name, weight_range), 0))
             continue
-        # A spare row, then the totals; the sums take in the spare row so that a line written into it
-        # still counts.
+        # A spare row, then the totals. The ranges run from the units row to the spare row, so that a
+        # line inserted first or written into the spare row still counts.
         spare = row
         total = row + 1
         sheet.write_string(total, 0, "Sum", total_label)
-        count_range = "%s:%s" % (xl_rowcol_to_cell(2, c_count), xl_rowcol_to_cell(spare, c_count))
-        weight_range = "%s:%s" % (xl_rowcol_to_cell(2, c_weight), xl_rowcol_to_cell(spare, c_weight))
+        count_range = "%s:%s" % (xl_rowcol_to_cell(1, c_count), xl_rowcol_to_cell(spare, c_count))
+        weight_range = "%s:%s" % (xl_rowcol_to_cell(1, c_weight), xl_rowcol_to_cell(spare, c_weight))
         sheet.write_formula(total, c_count, "=SUM(%s)" % count_range, total_count,
                             sum(line[4] for line in lines))
         sheet.write_formula(total, c_weight, "=SUM(%s)" % weight_range, total_weight, weight_sum)
         sheet.autofilter(1, 0, spare - 1, len(heads) - 1)
-        grade_range = "'%s'!%s:%s" % (name, xl_rowcol_to_cell(2, 1), xl_rowcol_to_cell(spare, 1))
+        grade_range = "'%s'!%s:%s" % (name, xl_rowcol_to_cell(1, 1), xl_rowcol_to_cell(spare, 1))
         totals.append((name, "=COUNTA(%s)" % grade_range, len(lines),
                        "='%s'!%s" % (name, xl_rowcol_to_cell(total, c_weight, True, True)), weight_sum))
 

@@ -123,9 +123,27 @@ TEST_F(BatchOnSamples, BooksTheMarkedLinesAndSavesTheInventory) {
 
     // References follow the inserted rows, on the sheet and from the overview.
     EXPECT_EQ(missingLines(testsupport::openpyxlDump(m_inventory, true),
-                           {"HEA!I11:f:=F11*G11*H11", "HEA!G14:f:=SUM(G3:G13)", "Oversikt!C4:f:='HEA'!$I$14",
-                            "Oversikt!B8:f:=COUNTA('RHS'!B4:B8)"}),
+                           {"HEA!I11:f:=F11*G11*H11", "HEA!G14:f:=SUM(G2:G13)", "Oversikt!C4:f:='HEA'!$I$14",
+                            "Oversikt!B8:f:=COUNTA('RHS'!B2:B8)"}),
               std::vector<std::string>{});
+}
+
+// What a LibreOffice user sees on opening the booked samples: every formula shows what recalculating
+// gives, on the booked sheets and on the overview that refers to them across inserted rows.
+TEST_F(BatchOnSamples, LibreOfficeShowsCurrentResults) {
+    if (testsupport::soffice().empty()) GTEST_SKIP() << "LibreOffice is not installed";
+    ASSERT_EQ(runBatch({m_inventory.string(), m_order.string()}).exitCode, batch::kDone);
+    const fs::path shown = m_dir / "vist";
+    const fs::path recalculated = m_dir / "beregnet";
+    auto first = testsupport::runPythonScript("libreoffice_csv.py", {m_inventory.string(), shown.string()});
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    auto second = testsupport::runPythonScript("libreoffice_csv.py",
+                                               {m_inventory.string(), recalculated.string(), "--recalc"});
+    ASSERT_EQ(second.exitCode, 0) << second.err;
+    for (const char* sheet : {"Oversikt", "HEA", "IPE", "Ø", "Kranbane skinner", "RHS", "Flattstål"}) {
+        const std::string csv = std::string(sheet) + ".csv";
+        EXPECT_EQ(readFile(shown / csv), readFile(recalculated / csv)) << sheet;
+    }
 }
 
 TEST_F(BatchOnSamples, DryRunSavesNothing) {
