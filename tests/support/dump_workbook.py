@@ -17,7 +17,8 @@ otherwise the cached value is shown as the other kinds). Numbers use repr(), so 
 formulas (cell and text; array formulas with their range), defined names, print area and titles,
 merged cells, conditional formats and data validations (ranges and formulas), hyperlinks,
 autofilter, tables, comments with their VML anchor rows, images and charts with their anchor rows
-(0-based, as the drawing stores them), chart series, row page breaks, pane and selection.
+(0-based, as the drawing stores them), chart series, pivot table sources, row page breaks, pane
+and selection.
 """
 import datetime
 import sys
@@ -180,6 +181,9 @@ def reference_lines(path):
             out("image", anchor_rows(image.anchor))
         for chart in sheet._charts:
             out("chart", f"{anchor_rows(chart.anchor)}:{series_refs(chart)}")
+        for pivot in sheet._pivots:
+            source = pivot.cache.cacheSource.worksheetSource
+            out("pivot", f"{pivot.name}:{source.sheet}!{source.ref}" if source is not None else pivot.name)
         for brk in sheet.row_breaks.brk:
             out("row-break", str(brk.id))
         view = sheet.sheet_view

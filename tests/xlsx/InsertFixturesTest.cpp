@@ -72,6 +72,23 @@ Lager 1|selection|None:A1:A1
 |name|Mengde='Lager 1'!$A$2:$A$11
 )";
 
+// Row 6 into insert-ranges: the page break after row 4 is then clearly above, the one after row 8
+// below. A link's target location is text to Excel and LibreOffice alike: it stays A8 while its
+// cell moves.
+const std::string rangesAtRow6 = doubledColumn({2, 3, 4, 5, 7, 8, 9, 10, 11}) + R"(
+Lager 1|autofilter|A1:B11
+Lager 1|conditional|A2:A11:cellIs:5
+Lager 1|conditional|C2:C11:expression:$A2>$A$11-3
+Lager 1|formula|B12=SUM(B2:B11)
+Lager 1|hyperlink|G5->'Lager 1'!A8
+Lager 1|hyperlink|G8->https://example.com/lager
+Lager 1|merged|H13:I13
+Lager 1|merged|H3:I7
+Lager 1|row-break|4
+Lager 1|row-break|9
+Lager 1|validation|E2:E11:$A$2;$A$11
+)";
+
 const InsertCase cases[] = {
     {"FormulasNamesArraysRow5", "xlsxwriter/insert-formulas.xlsx", "Lager 1", {5}, formulasAtRow5, {threeD}},
     {"SharedFormulasRow5", "handmade/insert-shared-formulas.xlsx", "Lager 1", {5}, formulasAtRow5, {threeD}},
@@ -112,29 +129,19 @@ Lager 1|selection|None:A1:A1
 |name|Mengde='Lager 1'!$A$2:$A$13
 )",
      {threeD}},
-    // Row 6: the page break after row 4 is then clearly above, the one after row 8 below. A link's
-    // target location is text to Excel and LibreOffice alike: it stays A8 while its cell moves.
-    {"RangesRow6",
-     "xlsxwriter/insert-ranges.xlsx",
-     "Lager 1",
-     {6},
-     doubledColumn({2, 3, 4, 5, 7, 8, 9, 10, 11}) + R"(
-Lager 1|autofilter|A1:B11
-Lager 1|conditional|A2:A11:cellIs:5
-Lager 1|conditional|C2:C11:expression:$A2>$A$11-3
-Lager 1|formula|B12=SUM(B2:B11)
-Lager 1|hyperlink|G5->'Lager 1'!A8
-Lager 1|hyperlink|G8->https://example.com/lager
-Lager 1|merged|H13:I13
-Lager 1|merged|H3:I7
+    {"RangesRow6", "xlsxwriter/insert-ranges.xlsx", "Lager 1", {6}, rangesAtRow6 + R"(
 Lager 1|pane|B4:3.0
-Lager 1|row-break|4
-Lager 1|row-break|9
 Lager 1|selection|bottomLeft:A4:A4
 Lager 1|selection|bottomRight:B7:B7
 Lager 1|selection|topRight:B1:B1
 Lager 1|validation|D2:D11:$F$2:$F$5;
-Lager 1|validation|E2:E11:$A$2;$A$11
+)"},
+    // The same sheet saved by LibreOffice with a pivot table whose cache reads A1:B10.
+    {"PivotSourceRow6", "libreoffice/insert-pivot-source.xlsx", "Lager 1", {6}, rangesAtRow6 + R"(
+Lager 1|selection|topLeft:A1:A1
+Lager 1|validation|D2:D11:$F$2:$F$5;0
+Pivot|pivot|Pivot1:Lager 1!A1:B11
+Pivot|selection|topLeft:A1:A1
 )"},
     {"TableRow5", "xlsxwriter/insert-table.xlsx", "Lager 1", {5}, R"(
 Andre ark|formula|A1=Tabell1[[#Totals],[Lengde]]
