@@ -20,7 +20,10 @@ as serial day numbers from the document's null date, errors as LibreOffice shows
 and counts dates before 1900-03-01 one day higher than Excel, so compare numbers with a
 tolerance and leave those dates out. --shown writes every cell as LibreOffice displays it.
 Exits non-zero when LibreOffice is missing, the sheet does not exist, a row is out of range or
-LibreOffice refuses an insertion (a row through an array formula, content pushed off the sheet).
+LibreOffice refuses an insertion (a row through an array formula, content pushed off the sheet;
+LibreOffice also refuses a row at an array formula's first row, which Excel allows).
+
+Example: libreoffice_insert_rows.py insert-formulas.xlsx "Lager 1" 5 --csv /tmp/lo --save /tmp/lo.xlsx
 """
 import argparse
 
