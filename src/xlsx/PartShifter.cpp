@@ -2,6 +2,7 @@
 
 #include "sheets/Error.h"
 #include "xlsx/CellRef.h"
+#include "xlsx/ReferenceSyntax.h"
 #include "xlsx/ShiftXml.h"
 
 #include <algorithm>
@@ -305,6 +306,28 @@ std::optional<std::string> shiftChartPart(std::string_view xml, const ShiftConte
             auto local = localName(node);
             // c:f, c15:f and the c15:sqref of full references all hold sheet-qualified formulas.
             if (local == "f" || local == "sqref") changed = shiftFormulaText(node, context) || changed;
+        });
+        return changed;
+    });
+}
+
+std::optional<std::string> shiftPivotTablePart(std::string_view xml, const RowShift& shift) {
+    return editXml(xml, "pivottabelldelen", [&](pugi::xml_document& document) {
+        bool changed = false;
+        forEachElement(document, [&](pugi::xml_node node) {
+            if (localName(node) != "location") return;
+            // The application refuses rows through a pivot table: its layout would no longer match the
+            // records it was built from.
+            std::string_view ref = node.attribute("ref").value();
+            std::size_t pos = 0;
+            if (auto area = parseArea(ref, pos); area && pos == ref.size()) {
+                auto [top, bottom] = std::minmax(area->first.row, area->last.row);
+                if (shift.map(bottom) - shift.map(top) != bottom - top)
+                    throw sheets::Error("Kan ikke sette inn rader gjennom pivottabellen i " +
+                                        std::string(ref) +
+                                        ": tabellen må ligge helt over eller under de nye radene");
+            }
+            changed = shiftAreaAttribute(node, "ref", shift) == Outcome::Changed || changed;
         });
         return changed;
     });

@@ -31,6 +31,10 @@ std::optional<std::string> shiftDrawingPart(std::string_view xml, const RowShift
 // to shifted sheets; `context.formulaSheet` is empty, chart formulas always name their sheet.
 std::optional<std::string> shiftChartPart(std::string_view xml, const ShiftContext& context);
 
+// xl/pivotTables/pivotTableN.xml of a pivot table placed on the shifted sheet: its location ref. Throws
+// sheets::Error when rows were inserted through the table (the application refuses that).
+std::optional<std::string> shiftPivotTablePart(std::string_view xml, const RowShift& shift);
+
 // xl/pivotCache/pivotCacheDefinitionN.xml: worksheetSource ref when its sheet attribute names a shifted
 // sheet (context.shiftFor).
 std::optional<std::string> shiftPivotCacheDefinition(std::string_view xml, const ShiftContext& context);

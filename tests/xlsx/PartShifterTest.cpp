@@ -284,6 +284,20 @@ TEST(PartShifter, PivotCachesFollowTheirSourceSheet) {
     }
 }
 
+TEST(PartShifter, PivotTablesMoveWithTheirSheet) {
+    std::string table =
+        "<pivotTableDefinition xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "name=\"Pivot1\" cacheId=\"1\" dataCaption=\"Verdier\"><location ref=\"A3:C20\" "
+        "firstHeaderRow=\"1\" firstDataRow=\"1\" firstDataCol=\"1\"/><pivotFields count=\"0\"/>"
+        "</pivotTableDefinition>";
+    EXPECT_EQ(values(xlsx::shiftPivotTablePart(table, shiftAt({1, 2})).value_or(""), "location", "ref"),
+              Values{"A5:C22"});
+    EXPECT_EQ(
+        values(xlsx::shiftPivotTablePart(table, shiftAt({2})).value_or(""), "location", "firstHeaderRow"),
+        Values{"1"});
+    EXPECT_FALSE(xlsx::shiftPivotTablePart(table, shiftAt({21})));
+}
+
 TEST(PartShifter, RefusesXmlThatCannotBeParsed) {
     EXPECT_THROW(xlsx::shiftTablePart("<table ref=\"A1:B2\">", shiftAt({1})), sheets::Error);
     EXPECT_THROW(xlsx::shiftDrawingPart("<wsDr><oneCellAnchor></wsDr>", shiftAt({1})), sheets::Error);
