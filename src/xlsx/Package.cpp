@@ -1,6 +1,7 @@
 #include "xlsx/Package.h"
 
 #include "sheets/Error.h"
+#include "xlsx/PartXml.h"
 
 #include <zip.h>
 
@@ -28,18 +29,6 @@ constexpr std::uint64_t kRatioFloor = std::uint64_t{8} << 20;
 constexpr std::uint64_t kMaxRatio = 1000;
 
 constexpr std::array<unsigned char, 8> kOleMagic{0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-std::string key(std::string_view name) {
-    if (!name.empty() && name.front() == '/') name.remove_prefix(1);
-    return lower(name);
-}
 
 bool isFolder(std::string_view name) {
     return !name.empty() && name.back() == '/';
@@ -342,12 +331,13 @@ void Package::index() {
         const char* name = zip_get_name(m_zip, static_cast<zip_uint64_t>(i), 0);
         if (!name) failOpen(m_path, zipCause(zip_get_error(m_zip)));
         m_entries.emplace_back(name);
-        m_index.emplace(lower(name), static_cast<std::uint64_t>(i)); // the first of duplicates wins
+        m_index.emplace(partxml::partKey(name),
+                        static_cast<std::uint64_t>(i)); // the first of duplicates wins
     }
 }
 
 bool Package::contains(std::string_view name) const {
-    const auto k = key(name);
+    const auto k = partxml::partKey(name);
     if (isFolder(k)) return false;
     return m_written.count(k) || (m_index.count(k) && !m_removed.count(k));
 }
@@ -355,7 +345,7 @@ bool Package::contains(std::string_view name) const {
 std::vector<std::string> Package::partNames() const {
     std::vector<std::string> names;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const auto k = lower(m_entries[i]);
+        const auto k = partxml::partKey(m_entries[i]);
         if (!isFolder(k) && !m_removed.count(k) && m_index.at(k) == i) names.push_back(m_entries[i]);
     }
     for (const auto& k : m_added)
@@ -364,7 +354,7 @@ std::vector<std::string> Package::partNames() const {
 }
 
 std::string Package::read(std::string_view name) const {
-    const auto k = key(name);
+    const auto k = partxml::partKey(name);
     if (auto written = m_written.find(k); written != m_written.end()) return written->second;
     auto fail = [&](const std::string& cause) -> void {
         throw sheets::Error("Kan ikke lese «" + std::string(name) + "» i " + quoted(m_path) + ": " + cause);
@@ -416,7 +406,7 @@ std::string Package::read(std::string_view name) const {
 
 void Package::write(std::string_view name, std::string data) {
     if (!name.empty() && name.front() == '/') name.remove_prefix(1);
-    const auto k = lower(name);
+    const auto k = partxml::partKey(name);
     if (!m_index.count(k) && !m_written.count(k)) {
         m_names[k] = std::string(name);
         m_added.push_back(k);
@@ -426,7 +416,7 @@ void Package::write(std::string_view name, std::string data) {
 }
 
 void Package::remove(std::string_view name) {
-    const auto k = key(name);
+    const auto k = partxml::partKey(name);
     m_written.erase(k);
     if (m_names.erase(k)) m_added.erase(std::find(m_added.begin(), m_added.end(), k));
     if (m_index.count(k)) m_removed.insert(k);
@@ -449,7 +439,7 @@ void Package::buildArchive(zip* out) const {
     };
 
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const auto k = lower(m_entries[i]);
+        const auto k = partxml::partKey(m_entries[i]);
         if (m_removed.count(k) || m_index.at(k) != i) continue; // a removed part, or a duplicate name
         const zip_uint64_t from = i;
         zip_int64_t added = 0;
@@ -468,6 +458,13 @@ void Package::buildArchive(zip* out) const {
                 zip_source_free(source);
                 fail(zipCause(zip_get_error(out)));
             }
+            // libzip would deflate a stored entry (pictures often are) unless told to keep it stored.
+            zip_stat_t stat;
+            zip_stat_init(&stat);
+            if (zip_stat_index(m_zip, from, 0, &stat) != 0) fail(zipCause(zip_get_error(m_zip)));
+            if ((stat.valid & ZIP_STAT_COMP_METHOD) && stat.comp_method == ZIP_CM_STORE &&
+                zip_set_file_compression(out, static_cast<zip_uint64_t>(added), ZIP_CM_STORE, 0) != 0)
+                fail(zipCause(zip_get_error(out)));
             for (zip_flags_t where : {ZIP_FL_LOCAL, ZIP_FL_CENTRAL}) {
                 const zip_int16_t fields = zip_file_extra_fields_count(m_zip, from, where);
                 for (zip_int16_t f = 0; f < fields; ++f) {
