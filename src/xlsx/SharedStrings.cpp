@@ -59,6 +59,34 @@ SharedStrings::SharedStrings(std::string xml, std::string partName)
     }
 }
 
+SharedStrings& SharedStrings::operator=(const SharedStrings& other) {
+    if (this == &other) return *this;
+    m_partName = other.m_partName;
+    m_xml = other.m_xml;
+    m_buffer = other.m_buffer;
+    m_offsets = other.m_offsets;
+    m_rich = other.m_rich;
+    m_added = other.m_added;
+    m_index.clear();
+    m_indexed = false;
+    return *this;
+}
+
+SharedStrings& SharedStrings::operator=(SharedStrings&& other) noexcept {
+    if (this == &other) return *this;
+    m_partName = std::move(other.m_partName);
+    m_xml = std::move(other.m_xml);
+    m_buffer = std::move(other.m_buffer);
+    m_offsets = std::move(other.m_offsets);
+    m_rich = std::move(other.m_rich);
+    m_added = std::move(other.m_added);
+    m_index.clear();
+    m_indexed = false;
+    other.m_index.clear();
+    other.m_indexed = false;
+    return *this;
+}
+
 std::string_view SharedStrings::at(std::uint32_t index) const {
     if (index < m_offsets.size())
         return std::string_view(m_buffer).substr(m_offsets[index].first, m_offsets[index].second);
@@ -74,6 +102,8 @@ std::uint32_t SharedStrings::add(std::string_view text) {
         m_index.reserve(size() + 16);
         for (std::uint32_t i = 0; i < m_offsets.size(); ++i)
             if (!m_rich[i]) m_index.try_emplace(at(i), i);
+        for (std::size_t i = 0; i < m_added.size(); ++i)
+            m_index.try_emplace(m_added[i], static_cast<std::uint32_t>(m_offsets.size() + i));
         m_indexed = true;
     }
     if (auto it = m_index.find(text); it != m_index.end()) return it->second;

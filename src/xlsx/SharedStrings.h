@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace xlsx {
@@ -18,6 +19,11 @@ public:
     SharedStrings() = default; // a workbook without the part
     // Throws sheets::Error on bad XML, naming `partName`.
     SharedStrings(std::string xml, std::string partName);
+    // The lookup index points into the strings' own storage: a copy or move builds its own.
+    SharedStrings(const SharedStrings& other) { *this = other; }
+    SharedStrings(SharedStrings&& other) noexcept { *this = std::move(other); }
+    SharedStrings& operator=(const SharedStrings& other);
+    SharedStrings& operator=(SharedStrings&& other) noexcept;
 
     std::size_t size() const { return m_offsets.size() + m_added.size(); }
     // The plain text of item `index`: rich-text runs joined, phonetic runs left out, _xHHHH_ decoded.

@@ -98,6 +98,19 @@ TEST(SharedStrings, WorkbookWithoutThePartGetsANewOne) {
     EXPECT_STREQ(document.document_element().attribute("xmlns").value(), kMain.c_str());
 }
 
+TEST(SharedStrings, CopiesAndMovesKeepFindingTheirStrings) {
+    xlsx::SharedStrings first("<sst xmlns=\"" + kMain + "\"><si><t>a</t></si></sst>", "xl/sharedStrings.xml");
+    EXPECT_EQ(first.add("b"), 1u);
+    xlsx::SharedStrings moved = std::move(first);
+    EXPECT_EQ(moved.add("a"), 0u);
+    EXPECT_EQ(moved.add("b"), 1u);
+    xlsx::SharedStrings copy = moved;
+    EXPECT_EQ(copy.add("c"), 2u);
+    EXPECT_EQ(copy.add("b"), 1u);
+    EXPECT_EQ(moved.size(), 2u);
+    EXPECT_EQ(all(copy), (std::vector<std::string>{"a", "b", "c"}));
+}
+
 TEST(SharedStrings, FaultsNameThePart) {
     xlsx::SharedStrings strings("<sst xmlns=\"" + kMain + "\"><si><t>a</t></si></sst>",
                                 "xl/sharedStrings.xml");
