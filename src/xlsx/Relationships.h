@@ -10,9 +10,9 @@ namespace xlsx {
 
 struct Relationship {
     std::string id;
-    std::string type;       // full type URI as written
-    std::string target;     // as written
-    bool external = false;  // TargetMode="External"
+    std::string type;      // full type URI as written
+    std::string target;    // as written
+    bool external = false; // TargetMode="External"
 };
 
 class Relationships {
@@ -28,7 +28,8 @@ public:
     const Relationship* byType(std::string_view typeSuffix) const;
 
     // The zip entry name a target refers to: relative targets resolved against the source part's
-    // folder, absolute ones ("/xl/x.xml") from the root, "." and ".." folded.
+    // folder, absolute ones ("/xl/x.xml") from the root, "." and ".." folded, a "#fragment" left off
+    // (a target that is only a fragment names the source part). External targets come back as written.
     std::string resolve(const Relationship& rel) const;
 
     // Removes every relationship whose resolved target is `partName`; true when one was removed.
