@@ -440,10 +440,13 @@ void Package::buildArchive(zip* out) const {
 
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const auto k = partxml::partKey(m_entries[i]);
-        if (m_removed.count(k) || m_index.at(k) != i) continue; // a removed part, or a duplicate name
+        // Names are looked up case-insensitively, so only the first of entries whose names differ
+        // in case alone is ever read, written or removed; the others are copied as they are.
+        const bool first = m_index.at(k) == i;
+        if (first && m_removed.count(k)) continue;
         const zip_uint64_t from = i;
         zip_int64_t added = 0;
-        if (auto written = m_written.find(k); written != m_written.end()) {
+        if (auto written = first ? m_written.find(k) : m_written.end(); written != m_written.end()) {
             added = addWritten(m_entries[i], written->second);
         } else {
             // start 0 and length -1: the compressed bytes are copied as they are, not recompressed.

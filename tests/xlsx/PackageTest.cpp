@@ -225,6 +225,28 @@ TEST(PackageEdit, WrittenRemovedAndNewPartsAreSavedInPlaceAndOrder) {
     EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"autofilter00.xlsx"});
 }
 
+TEST(PackageEdit, EntriesDifferingInCaseAloneAndSymbolicLinksSurviveASave) {
+    TempDir dir;
+    auto path = dir / "cases.xlsx";
+    auto made = testsupport::runProcess(
+        {TULVERKAN_PYTHON, "-c",
+         "import sys, zipfile; z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED); "
+         "[z.writestr(n, n) for n in ('[Content_Types].xml', 'xl/a.xml', 'XL/A.XML', 'xl/b.xml')]; z.close()",
+         path.string()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    fs::create_symlink("cases.xlsx", dir / "link.xlsx");
+    xlsx::Package package(dir / "link.xlsx");
+    EXPECT_EQ(package.read("XL/a.xml"), "xl/a.xml");
+    package.write("xl/A.xml", "new");
+    package.remove("xl/b.xml");
+    package.save();
+    EXPECT_TRUE(fs::is_symlink(dir / "link.xlsx"));
+    EXPECT_EQ(pythonNames(path), (std::vector<std::string>{"[Content_Types].xml", "xl/a.xml", "XL/A.XML"}));
+    EXPECT_EQ(pythonRead(path, "xl/a.xml"), "new");
+    EXPECT_EQ(pythonRead(path, "XL/A.XML"), "XL/A.XML");
+    EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{"cases.xlsx", "link.xlsx"}));
+}
+
 TEST(PackageSave, WithoutChangesLeavesTheFileAlone) {
     TempDir dir;
     auto path = dir.copy(testsupport::corpus("autofilter00.xlsx"));
