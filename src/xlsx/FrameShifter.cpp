@@ -144,6 +144,7 @@ private:
                 if (outcome == Outcome::Gone && place.dropWhenGone) doom(node);
             }
             if (local == "pane") shiftPane(node);
+            if (local == "anchor") shiftObjectAnchor(node);
             if (local == "brk" && localName(node.parent()) == "rowBreaks") shiftBreak(node);
             if (local == "sqref" && namespaceUri(node) == kExcelMainNamespace) shiftAreaText(node);
             if (local == "f" && namespaceUri(node) == kExcelMainNamespace &&
@@ -285,6 +286,16 @@ private:
         if (row == cell->row() || row > kMaxRow) return;
         topLeft.set_value(CellRef(row, cell->column()).toString().c_str());
         m_changed = true;
+    }
+
+    // Embedded objects and form controls: <anchor moveWithCells sizeWithCells> with from/to markers.
+    void shiftObjectAnchor(pugi::xml_node anchor) {
+        auto flag = [&](const char* name) {
+            std::string_view value = anchor.attribute(name).value();
+            return value == "1" || value == "true";
+        };
+        if (flag("moveWithCells") && shiftMarkers(anchor, flag("sizeWithCells"), m_input.shift))
+            m_changed = true;
     }
 
     // brk id is the 0-based index of the row below the break (1-based: the last row before it); the

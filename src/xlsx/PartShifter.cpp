@@ -15,23 +15,6 @@ namespace {
 
 using namespace shiftxml;
 
-// Where a row given 0-based (drawings, VML) is now; nullopt when it left the sheet.
-std::optional<std::uint32_t> movedRow0(std::uint32_t row0, const RowShift& shift) {
-    if (row0 >= kMaxRow) return std::nullopt;
-    auto moved = shift.map(row0 + 1) - 1;
-    if (moved >= kMaxRow) return std::nullopt;
-    return moved;
-}
-
-// A lower edge lying exactly on a row boundary belongs to the row above it: a row inserted at the
-// boundary is below the object and must not stretch it.
-std::optional<std::uint32_t> movedLowerEdge(std::uint32_t row0, bool onBoundary, const RowShift& shift) {
-    if (!onBoundary || row0 == 0) return movedRow0(row0, shift);
-    auto above = movedRow0(row0 - 1, shift);
-    if (!above) return std::nullopt;
-    return *above + 1;
-}
-
 template <typename Edit>
 std::optional<std::string> editXml(std::string_view xml, std::string_view what, Edit edit) {
     pugi::xml_document document;
@@ -46,48 +29,6 @@ template <typename Visit> void forEachElement(pugi::xml_node parent, const Visit
         visit(node);
         forEachElement(node, visit);
     }
-}
-
-// A drawing corner: <xdr:from>/<xdr:to> with <xdr:row> and <xdr:rowOff>.
-struct Corner {
-    pugi::xml_node rowElement;
-    std::uint32_t row = 0;
-    bool onBoundary = false;
-};
-
-std::optional<Corner> readCorner(pugi::xml_node anchor, std::string_view name) {
-    auto corner = child(anchor, name);
-    auto rowElement = child(corner, "row");
-    auto row = parseUnsigned(rowElement.text().get());
-    if (!row) return std::nullopt;
-    auto offset = parseUnsigned(child(corner, "rowOff").text().get());
-    return Corner{rowElement, *row, offset && *offset == 0};
-}
-
-bool setRow(const Corner& corner, std::optional<std::uint32_t> row) {
-    if (!row || *row == corner.row) return false;
-    corner.rowElement.text().set(*row);
-    return true;
-}
-
-bool shiftTwoCellAnchor(pugi::xml_node anchor, const RowShift& shift) {
-    std::string_view editAs = anchor.attribute("editAs").value();
-    if (editAs == "absolute") return false;
-    auto from = readCorner(anchor, "from"), to = readCorner(anchor, "to");
-    if (!from || !to) return false;
-    auto newFrom = movedRow0(from->row, shift);
-    if (!newFrom) return false;
-    std::optional<std::uint32_t> newTo;
-    if (editAs == "oneCell") {
-        // Moves with its top-left cell and keeps its size: the span of rows stays.
-        std::int64_t to64 = std::int64_t(to->row) + (std::int64_t(*newFrom) - from->row);
-        if (to64 < std::int64_t(kMaxRow)) newTo = static_cast<std::uint32_t>(to64);
-    } else {
-        newTo = movedLowerEdge(to->row, to->onBoundary, shift);
-    }
-    if (!newTo) return false;
-    bool changed = setRow(*from, newFrom);
-    return setRow(*to, newTo) || changed;
 }
 
 // VML is edited as text; these find one element by local name with any prefix.
@@ -199,32 +140,21 @@ void shiftClientData(std::string_view text, const TextElement& data, const RowSh
     auto anchor = readAnchor(text, anchorElement->contentBegin, anchorElement->contentEnd);
     if (!anchor) return;
     auto top = (*anchor)[2].value, bottom = (*anchor)[6].value;
-    std::optional<std::uint32_t> newTop, newBottom;
-    auto byMove = [&](std::int64_t move) {
-        if (std::int64_t(bottom) + move < std::int64_t(kMaxRow)) {
-            newTop = static_cast<std::uint32_t>(top + move);
-            newBottom = static_cast<std::uint32_t>(bottom + move);
-        }
-    };
+    std::optional<RowSpan0> moved;
     if (note) {
         // A note's box belongs to its cell: it goes where the cell went, keeping its shape.
-        if (!noteMove) return;
-        byMove(*noteMove);
+        if (!noteMove || std::int64_t(bottom) + *noteMove >= std::int64_t(kMaxRow)) return;
+        moved = RowSpan0{static_cast<std::uint32_t>(top + *noteMove),
+                         static_cast<std::uint32_t>(bottom + *noteMove)};
     } else if (flagSet(text, "MoveWithCells", from, limit)) {
-        newTop = movedRow0(top, shift);
-        if (!newTop) return;
-        if (flagSet(text, "SizeWithCells", from, limit)) {
-            newBottom = movedLowerEdge(bottom, (*anchor)[7].value == 0, shift);
-        } else {
-            auto move = std::int64_t(*newTop) - top;
-            newTop.reset();
-            byMove(move);
-        }
+        moved = movedObject({top, bottom}, (*anchor)[7].value == 0,
+                            flagSet(text, "SizeWithCells", from, limit), shift);
     }
-    if (!newTop || !newBottom) return;
-    if (*newTop != top) edits.push_back({(*anchor)[2].begin, (*anchor)[2].end, std::to_string(*newTop)});
-    if (*newBottom != bottom)
-        edits.push_back({(*anchor)[6].begin, (*anchor)[6].end, std::to_string(*newBottom)});
+    if (!moved) return;
+    auto newTop = moved->top, newBottom = moved->bottom;
+    if (newTop != top) edits.push_back({(*anchor)[2].begin, (*anchor)[2].end, std::to_string(newTop)});
+    if (newBottom != bottom)
+        edits.push_back({(*anchor)[6].begin, (*anchor)[6].end, std::to_string(newBottom)});
 }
 
 } // namespace
@@ -289,10 +219,11 @@ std::optional<std::string> shiftDrawingPart(std::string_view xml, const RowShift
         forEachElement(document, [&](pugi::xml_node node) {
             auto local = localName(node);
             if (local == "twoCellAnchor") {
-                changed = shiftTwoCellAnchor(node, shift) || changed;
+                // editAs: twoCell (the default) moves and stretches, oneCell moves, absolute stays.
+                std::string_view editAs = node.attribute("editAs").value();
+                if (editAs != "absolute") changed = shiftMarkers(node, editAs != "oneCell", shift) || changed;
             } else if (local == "oneCellAnchor") {
-                if (auto from = readCorner(node, "from"))
-                    changed = setRow(*from, movedRow0(from->row, shift)) || changed;
+                changed = shiftFromMarker(node, shift) || changed;
             }
         });
         return changed;

@@ -39,4 +39,20 @@ Outcome shiftAreaAttribute(pugi::xml_node element, const char* attribute, const 
 // Shifts the formula held as the text of `element`.
 bool shiftFormulaText(pugi::xml_node element, const ShiftContext& context);
 
+// Drawing and VML rows count from 0. Where such a row is now; nullopt when it left the sheet.
+std::optional<std::uint32_t> movedRow0(std::uint32_t row0, const RowShift& shift);
+
+// An object on rows top..bottom (0-based; `bottomOnBoundary`: its lower edge lies on the top of row
+// `bottom`) moved with its top-left cell, stretched by rows inserted inside it when `size` or else
+// keeping its span of rows. nullopt when it would leave the sheet.
+struct RowSpan0 {
+    std::uint32_t top, bottom;
+};
+std::optional<RowSpan0> movedObject(RowSpan0 rows, bool bottomOnBoundary, bool size, const RowShift& shift);
+
+// An anchor with from/to markers (<xdr:from><xdr:row>..<xdr:rowOff>..), moved as movedObject says.
+bool shiftMarkers(pugi::xml_node anchor, bool size, const RowShift& shift);
+// A single from marker (one-cell anchors): it moves with its cell.
+bool shiftFromMarker(pugi::xml_node anchor, const RowShift& shift);
+
 } // namespace xlsx::shiftxml

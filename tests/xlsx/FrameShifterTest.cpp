@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -392,6 +393,34 @@ TEST(FrameShifter, RowBreaksMoveWithTheRowBelowThem) {
         auto shifted = Shifter({{row, Below}})(frame).value_or(frame);
         EXPECT_EQ(values(shifted, "brk", "id"), (std::vector<std::string>{id, "3"}));
         EXPECT_EQ(values(shifted, "brk", "max"), (std::vector<std::string>{"16383", "1048575"}));
+    }
+}
+
+// Form controls and embedded objects keep an anchor in the sheet beside their VML shape.
+TEST(FrameShifter, ObjectAnchorsFollowTheirPlacement) {
+    auto control = [](const std::string& flags) {
+        return wrap(
+            "<mc:AlternateContent xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\">"
+            "<mc:Choice Requires=\"x14\"><controls xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/"
+            "2006/spreadsheetDrawing\"><control shapeId=\"1025\" r:id=\"rId3\" name=\"Knapp\"><controlPr "
+            "defaultSize=\"0\"><anchor " +
+            flags +
+            "><from><xdr:col>1</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>2</xdr:row><xdr:rowOff>0"
+            "</xdr:rowOff></from><to><xdr:col>3</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>6</xdr:row>"
+            "<xdr:rowOff>9525</xdr:rowOff></to></anchor></controlPr></control></controls></mc:Choice>"
+            "</mc:AlternateContent>");
+    };
+    const std::vector<std::tuple<const char*, std::uint32_t, std::vector<std::string>>> cases = {
+        {"moveWithCells=\"1\" sizeWithCells=\"1\"", 1, {"3", "7"}},
+        {"moveWithCells=\"1\" sizeWithCells=\"1\"", 5, {"2", "7"}},
+        {"moveWithCells=\"1\"", 5, {"2", "6"}},
+        {"moveWithCells=\"true\"", 2, {"3", "7"}},
+        {"", 1, {"2", "6"}},
+    };
+    for (const auto& [flags, row, rows] : cases) {
+        SCOPED_TRACE(std::string(flags) + " row " + std::to_string(row));
+        auto frame = control(flags);
+        EXPECT_EQ(values(Shifter({{row, Above}})(frame).value_or(frame), "row"), rows);
     }
 }
 
