@@ -262,7 +262,12 @@ public:
                      error == EACCES || error == EPERM ? "mappen kan ikke skrives" : systemCause(error));
         }
         m_path = pattern;
-        if (::fchmod(m_fd, original.st_mode & 07777) != 0) failSave(target, systemCause(errno));
+        if (::fchmod(m_fd, original.st_mode & 07777) != 0) {
+            const int error = errno; // the destructor does not run for a constructor that throws
+            ::close(m_fd);
+            ::unlink(m_path.c_str());
+            failSave(target, systemCause(error));
+        }
         if (original.st_uid != ::geteuid() || original.st_gid != ::getegid()) {
             if (::fchown(m_fd, original.st_uid, original.st_gid) != 0) {
                 // Only the owner's own group or root may hand a file over; a user saving someone
@@ -512,8 +517,9 @@ void Package::save() {
 
     // Save through a symbolic link into the file it points to, rather than replacing the link.
     std::error_code error;
-    const auto target =
-        std::filesystem::is_symlink(m_path, error) ? std::filesystem::canonical(m_path) : m_path;
+    auto target = m_path;
+    if (std::filesystem::is_symlink(m_path, error)) target = std::filesystem::canonical(m_path, error);
+    if (error) failSave(m_path, systemCause(error.value()));
     struct stat original {};
     if (::stat(target.c_str(), &original) != 0) failSave(m_path, systemCause(errno));
 
