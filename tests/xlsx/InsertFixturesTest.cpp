@@ -1,5 +1,6 @@
 #include "xlsx/XlsxWorkbook.h"
 
+#include "OpenpyxlView.h"
 #include "sheets/Error.h"
 #include "support/Python.h"
 #include "support/TestPaths.h"
@@ -200,6 +201,42 @@ std::set<std::string> referenceLines(const std::filesystem::path& book,
     return lines(result.out, unchecked);
 }
 
+// Formula cells as "Sheet|B2", from a references dump ("Sheet|formula|B2=..." or "B2{F2:F4}=...").
+std::set<std::string> formulaCells(const std::set<std::string>& references) {
+    std::set<std::string> cells;
+    const std::string marker = "|formula|";
+    for (const auto& line : references) {
+        auto at = line.find(marker);
+        if (at == std::string::npos) continue;
+        auto ref = line.substr(at + marker.size());
+        ref = ref.substr(0, ref.find_first_of("{="));
+        cells.insert(line.substr(0, at) + "|" + ref);
+    }
+    return cells;
+}
+
+std::string cellKey(const BookView& view, const Position& at) {
+    std::string letters;
+    for (int c = at.column; c > 0; c = (c - 1) / 26)
+        letters.insert(letters.begin(), char('A' + (c - 1) % 26));
+    return view.sheets[at.sheet - 1].name + "|" + letters + std::to_string(at.row);
+}
+
+// The cells that hold no formula, keyed by where they should be after the case's insertions.
+std::map<std::string, CellView> constants(const BookView& view, const std::set<std::string>& formulas,
+                                          const InsertCase* shiftedBy) {
+    std::map<std::string, CellView> result;
+    for (const auto& [at, cell] : view.cells) {
+        if (formulas.count(cellKey(view, at))) continue;
+        Position target = at;
+        if (shiftedBy && view.sheets[at.sheet - 1].name == shiftedBy->sheet)
+            for (int row : shiftedBy->rows)
+                if (target.row >= row) ++target.row;
+        result[cellKey(view, target)] = cell;
+    }
+    return result;
+}
+
 int sheetIndex(sheets::Workbook& book, const std::string& name) {
     for (int i = 1; i <= book.sheetCount(); ++i)
         if (book.sheet(i).name() == name) return i;
@@ -226,6 +263,23 @@ TEST_P(InsertFixture, EveryReferenceFollowsTheRows) {
         if (!actual.count(line)) ADD_FAILURE() << "missing: " << line;
     for (const auto& line : actual)
         if (!expected.count(line)) ADD_FAILURE() << "unexpected: " << line;
+
+    // Every value that is no formula's result is where the rows put it, and nothing else appeared.
+    auto original = fixture(c.fixture);
+    auto before = constants(openpyxlView(original), formulaCells(referenceLines(original, {})), &c);
+    auto after = constants(openpyxlView(path), formulaCells(referenceLines(path, {})), nullptr);
+    ASSERT_GT(before.size(), 10u) << "the fixture's values were not read";
+    for (const auto& [at, cell] : before) {
+        auto found = after.find(at);
+        if (found == after.end())
+            ADD_FAILURE() << "value lost: " << at << " " << cell.kind << " " << cell.text;
+        else if (!(found->second == cell))
+            ADD_FAILURE() << at << ": " << found->second.kind << " " << found->second.text << ", was "
+                          << cell.kind << " " << cell.text;
+    }
+    for (const auto& [at, cell] : after)
+        if (!before.count(at))
+            ADD_FAILURE() << "value appeared: " << at << " " << cell.kind << " " << cell.text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, InsertFixture, testing::ValuesIn(cases),

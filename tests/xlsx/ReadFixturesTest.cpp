@@ -1,7 +1,7 @@
 #include "xlsx/XlsxWorkbook.h"
 
+#include "OpenpyxlView.h"
 #include "sheets/Error.h"
-#include "support/Python.h"
 #include "support/TestPaths.h"
 
 #include <algorithm>
@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <map>
-#include <sstream>
 #include <vector>
 
 using sheets::CellValue;
@@ -17,98 +16,6 @@ using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
-
-// openpyxl's view of one workbook, as tests/support/dump_workbook.py --exact prints it.
-struct SheetView {
-    std::string kind; // worksheet, chartsheet, dialogsheet ...
-    int maxRow = 0;
-    int maxColumn = 0;
-    std::string name;
-};
-
-struct CellView {
-    char kind = 0; // n s b d e
-    std::string text;
-};
-
-struct Position {
-    int sheet, row, column;
-    auto operator<=>(const Position&) const = default;
-};
-
-struct BookView {
-    std::vector<SheetView> sheets;
-    int active = 0;
-    std::map<Position, CellView> cells;
-};
-
-std::string unescape(std::string_view text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        char c = text[++i];
-        if (c == 'n')
-            out += '\n';
-        else if (c == 'r')
-            out += '\r';
-        else if (c == 't')
-            out += '\t';
-        else if (c == 'x' && i + 2 < text.size()) {
-            out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
-            i += 2;
-        } else
-            out += c;
-    }
-    return out;
-}
-
-// "B12" -> (12, 2)
-std::pair<int, int> parseRef(std::string_view ref) {
-    int column = 0;
-    size_t i = 0;
-    for (; i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z'; ++i)
-        column = column * 26 + (ref[i] - 'A' + 1);
-    return {std::stoi(std::string(ref.substr(i))), column};
-}
-
-std::vector<std::string> splitFields(const std::string& line, int count) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (int i = 0; i + 1 < count; ++i) {
-        auto colon = line.find(':', start);
-        if (colon == std::string::npos) break;
-        fields.push_back(line.substr(start, colon - start));
-        start = colon + 1;
-    }
-    fields.push_back(line.substr(start));
-    return fields;
-}
-
-BookView openpyxlView(const fs::path& book) {
-    auto result = runPythonScript("dump_workbook.py", {book.string(), "--exact"});
-    if (result.exitCode != 0)
-        throw std::runtime_error("openpyxl failed on " + book.string() + ": " + result.err);
-    BookView view;
-    std::istringstream lines(result.out);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.rfind("#sheet:", 0) == 0) {
-            auto f = splitFields(line, 6); // #sheet INDEX KIND MAXROW MAXCOL NAME
-            view.sheets.push_back({f[2], std::stoi(f[3]), std::stoi(f[4]), f[5]});
-        } else if (line.rfind("#active:", 0) == 0) {
-            view.active = std::stoi(line.substr(8));
-        } else {
-            auto bang = line.find('!');
-            auto f = splitFields(line.substr(bang + 1), 3); // REF KIND VALUE
-            auto [row, column] = parseRef(f[0]);
-            view.cells[{std::stoi(line.substr(0, bang)), row, column}] = {f[1][0], unescape(f[2])};
-        }
-    }
-    return view;
-}
 
 // Where openpyxl reads a cell wrongly, the right value. openpyxl decodes no _xHHHH_ escape except
 // _x005F_ in shared strings, and none at all in inline strings; Excel decodes every one of them.
