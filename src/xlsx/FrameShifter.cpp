@@ -145,6 +145,17 @@ private:
             }
             if (local == "pane") shiftPane(node);
             if (local == "anchor") shiftObjectAnchor(node);
+            if (local == "controlPr") {
+                // The cell a form control writes to and the range it lists.
+                for (const char* name : {"linkedCell", "listFillRange"}) {
+                    auto attribute = node.attribute(name);
+                    if (auto shifted =
+                            attribute ? shiftFormula(attribute.value(), m_input.formulas) : std::nullopt) {
+                        attribute.set_value(shifted->c_str());
+                        m_changed = true;
+                    }
+                }
+            }
             if (local == "brk" && localName(node.parent()) == "rowBreaks") shiftBreak(node);
             if (local == "sqref" && namespaceUri(node) == kExcelMainNamespace) shiftAreaText(node);
             if (local == "f" && namespaceUri(node) == kExcelMainNamespace &&

@@ -135,6 +135,17 @@ void shiftClientData(std::string_view text, const TextElement& data, const RowSh
             }
         }
     }
+    // Form controls name cells by formula (x:FmlaLink $C$3, x:FmlaRange); unqualified ones are this sheet's.
+    ShiftContext own;
+    own.shiftFor = [&shift](std::string_view sheet) { return sheet.empty() ? &shift : nullptr; };
+    for (std::string_view name : {"FmlaLink", "FmlaRange"}) {
+        auto formula = findTextElement(text, name, from, limit);
+        if (!formula) continue;
+        auto value = text.substr(formula->contentBegin, formula->contentEnd - formula->contentBegin);
+        if (value.find('&') != std::string_view::npos) continue; // escaped text: leave it as written
+        if (auto shifted = shiftFormula(value, own))
+            edits.push_back({formula->contentBegin, formula->contentEnd, *shifted});
+    }
     auto anchorElement = findTextElement(text, "Anchor", from, limit);
     if (!anchorElement) return;
     auto anchor = readAnchor(text, anchorElement->contentBegin, anchorElement->contentEnd);
@@ -198,7 +209,7 @@ std::optional<std::string> shiftVmlDrawing(std::string_view xml, const RowShift&
         pos = data->end;
     }
     if (edits.empty()) return std::nullopt;
-    // x:Row may come before or after x:Anchor.
+    // Edits were gathered element by element, not in the order they stand.
     std::sort(edits.begin(), edits.end(),
               [](const Replacement& a, const Replacement& b) { return a.begin < b.begin; });
     std::string out;

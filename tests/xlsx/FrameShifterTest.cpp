@@ -417,6 +417,13 @@ TEST(FrameShifter, ObjectAnchorsFollowTheirPlacement) {
         {"moveWithCells=\"true\"", 2, {"3", "7"}},
         {"", 1, {"2", "6"}},
     };
+    auto linked = wrap("<controls><control shapeId=\"1026\" r:id=\"rId4\"><controlPr linkedCell=\"$C$3\" "
+                       "listFillRange=\"Koder!$A$1:$A$9\"/></control></controls>");
+    auto shifted = Shifter({{3, Above}}, {{"Koder", {2}}})(linked);
+    ASSERT_TRUE(shifted);
+    EXPECT_EQ(values(*shifted, "controlPr", "linkedCell"), std::vector<std::string>{"$C$4"});
+    EXPECT_EQ(values(*shifted, "controlPr", "listFillRange"), std::vector<std::string>{"Koder!$A$1:$A$10"});
+
     for (const auto& [flags, row, rows] : cases) {
         SCOPED_TRACE(std::string(flags) + " row " + std::to_string(row));
         auto frame = control(flags);

@@ -162,6 +162,19 @@ TEST(PartShifter, OtherVmlShapesFollowTheirPlacement) {
     EXPECT_FALSE(xlsx::shiftVmlDrawing(button, shiftAt({1})));
 }
 
+TEST(PartShifter, FormControlLinksInVmlFollowTheirCells) {
+    std::string xml =
+        "<xml xmlns:v=\"urn:schemas-microsoft-com:vml\" xmlns:x=\"urn:schemas-microsoft-com:office:excel\">"
+        "<v:shape id=\"c\"><x:ClientData ObjectType=\"Drop\"><x:Anchor>1, 0, 0, 0, 2, 0, 1, 0</x:Anchor>"
+        "<x:FmlaLink>$C$3</x:FmlaLink><x:FmlaRange>Koder!$A$1:$A$9</x:FmlaRange></x:ClientData></v:shape>"
+        "<v:shape id=\"d\"><x:ClientData ObjectType=\"Checkbox\"><x:FmlaLink>D2</x:FmlaLink></x:ClientData>"
+        "</v:shape></xml>";
+    EXPECT_EQ(xlsx::shiftVmlDrawing(xml, shiftAt({3})), replaced(xml, "$C$3", "$C$4"));
+    EXPECT_EQ(xlsx::shiftVmlDrawing(xml, shiftAt({2})),
+              replaced(replaced(xml, "$C$3", "$C$4"), "<x:FmlaLink>D2<", "<x:FmlaLink>D3<"));
+    EXPECT_FALSE(xlsx::shiftVmlDrawing(xml, shiftAt({4})));
+}
+
 struct DrawingCase {
     const char* file;
     std::uint32_t row;
