@@ -216,10 +216,7 @@ std::set<std::string> formulaCells(const std::set<std::string>& references) {
 }
 
 std::string cellKey(const BookView& view, const Position& at) {
-    std::string letters;
-    for (int c = at.column; c > 0; c = (c - 1) / 26)
-        letters.insert(letters.begin(), char('A' + (c - 1) % 26));
-    return view.sheets[at.sheet - 1].name + "|" + letters + std::to_string(at.row);
+    return view.sheets[at.sheet - 1].name + "|" + cellRef(at.row, at.column);
 }
 
 // The cells that hold no formula, keyed by where they should be after the case's insertions.

@@ -42,6 +42,13 @@ std::pair<int, int> parseRef(std::string_view ref) {
     return {std::stoi(std::string(ref.substr(i))), column};
 }
 
+std::string cellRef(int row, int column) {
+    std::string letters;
+    for (int c = column; c > 0; c = (c - 1) / 26)
+        letters.insert(letters.begin(), char('A' + (c - 1) % 26));
+    return letters + std::to_string(row);
+}
+
 namespace {
 
 std::vector<std::string> splitFields(const std::string& line, int count) {

@@ -39,7 +39,8 @@ struct BookView {
 // Runs openpyxl on the workbook; throws std::runtime_error when openpyxl fails.
 BookView openpyxlView(const std::filesystem::path& book);
 
-// "B12" -> {12, 2}
+// "B12" -> {12, 2}, and back.
 std::pair<int, int> parseRef(std::string_view ref);
+std::string cellRef(int row, int column);
 
 } // namespace testsupport

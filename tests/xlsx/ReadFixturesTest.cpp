@@ -107,10 +107,7 @@ bool matches(const CellValue& ours, const CellView& theirs) {
 }
 
 std::string cellName(const std::string& sheet, int row, int column) {
-    std::string letters;
-    for (int c = column; c > 0; c = (c - 1) / 26)
-        letters.insert(letters.begin(), char('A' + (c - 1) % 26));
-    return sheet + "!" + letters + std::to_string(row);
+    return sheet + "!" + cellRef(row, column);
 }
 
 void compareWithOpenpyxl(const fs::path& path) {
