@@ -21,9 +21,12 @@ autofilter, tables, comments with their VML anchor rows, images and charts with 
 and selection.
 """
 import datetime
+import re
 import sys
+import zipfile
 
 import openpyxl
+from openpyxl.packaging.relationship import get_dependents, get_rels_path
 from openpyxl.reader.excel import ExcelReader
 from openpyxl.utils.datetime import CALENDAR_MAC_1904, to_excel
 
@@ -110,7 +113,6 @@ def sheet_parts(reader):
 
 
 def related(reader, part, kind):
-    from openpyxl.packaging.relationship import get_dependents, get_rels_path
     rels_path = get_rels_path(part)
     if rels_path not in reader.valid_files:
         return []
@@ -136,11 +138,9 @@ def series_refs(chart):
 
 
 def reference_lines(path):
-    import re
     reader = ExcelReader(path, read_only=False, keep_vba=False, data_only=False, keep_links=False)
-    reader.archive = __import__("zipfile").ZipFile(path)
     reader.read()
-    reader.archive = __import__("zipfile").ZipFile(path)  # read() closes it; the raw parts are read below
+    reader.archive = zipfile.ZipFile(path)  # read() closes it; the raw parts are read below
     book = reader.wb
     lines = []
     for name in book.defined_names.definedName:
