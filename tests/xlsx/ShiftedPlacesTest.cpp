@@ -56,20 +56,6 @@ TEST(ShiftedPlaces, OpenpyxlReadsThePlacesWhereTheRowsPutThem) {
          "Lager:rowbreak:21\n"
          "Lager:autofilter:A2:G13\n"
          "Lager:hyperlink:A17:https://example.com/lager\n"},
-        {"below the last range row, formats from above",
-         frame,
-         {{1, 13, CopyOrigin::FromLeftOrAbove}},
-         "Lager:merge:A15:B16\n"
-         "Lager:cf:E3:E13:$I$2\n"
-         "Lager:cf:F3:F13:F3>Koder!$B$1\n"
-         "Lager:cf:G3:G13:\n"
-         "Lager:dv:C3:C13:Koder!$A$1:$A$3\n"
-         "Lager:dv:D3:D13:$I$1\n"
-         "Lager:freeze:A3\n"
-         "Lager:rowbreak:10\n"
-         "Lager:rowbreak:21\n"
-         "Lager:autofilter:A2:G12\n"
-         "Lager:hyperlink:A17:https://example.com/lager\n"},
         {"on the sheet the formulas name",
          frame,
          {{2, 1, CopyOrigin::FromRightOrBelow}},
@@ -97,20 +83,10 @@ TEST(ShiftedPlaces, OpenpyxlReadsThePlacesWhereTheRowsPutThem) {
          "Sheet1:table:Table3:C19:F26\n"
          "Sheet2:table:Table4:I4:L11\n"
          "Sheet2:table:Table5:C16:H23\n"},
-        {"Excel note",
-         testsupport::corpus("comment10.xlsx"),
-         {{1, 1, CopyOrigin::FromRightOrBelow}},
-         "Sheet1:comment:B3:Some text\n"},
         {"Excel chart",
          testsupport::corpus("chart_area03.xlsx"),
          {{1, 3, CopyOrigin::FromLeftOrAbove}},
          "Sheet1:chart:9:Sheet1!$B$1:$B$6|Sheet1!$C$1:$C$6\n"},
-        {"Excel merges",
-         testsupport::corpus("merge_range03.xlsx"),
-         {{1, 1, CopyOrigin::FromLeftOrAbove}},
-         "Sheet1:merge:B3:C3\n"
-         "Sheet1:merge:D3:E3\n"
-         "Sheet1:merge:F3:G3\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
