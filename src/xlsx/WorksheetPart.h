@@ -45,7 +45,11 @@ public:
 
     const std::string& partName() const { return m_partName; }
 
-    // Rows and columns 1-based and inside the sheet's limits (else sheets::Error).
+    // Rows and columns 1-based and inside the sheet's limits (else sheets::Error). Writes keep the
+    // cell's style (a new cell takes the row's style when the row is custom formatted, else its
+    // column's), drop its formula, and refuse a cell of an array formula spanning several cells and
+    // (setNumber) NaN and infinities. Writing over a shared formula's master first gives the rest of its
+    // group formulas of their own.
     sheets::CellValue cell(std::uint32_t row, std::uint32_t column) const;
     void setText(std::uint32_t row, std::uint32_t column, std::string_view text);
     void setNumber(std::uint32_t row, std::uint32_t column, double value);
@@ -53,12 +57,14 @@ public:
     // Moves the rows at and below `row` down one and gives the new row the formats of its origin
     // (row style, custom-format and custom-height flags, height, outline level, each cell's style).
     // The cell store only: conditional formats, validations and references are the workbook's work at
-    // save. Throws sheets::Error, changing nothing, when content would pass the last row or the row
-    // would cut through an array formula.
+    // save. Hidden is not copied. A shared-formula group the row cuts through becomes per-cell formulas;
+    // the ref areas of shared and array formulas move with their master. Throws sheets::Error, changing
+    // nothing, when content would pass the last row or the row would cut through an array formula.
     void insertRow(std::uint32_t row, sheets::CopyOrigin origin);
 
     bool dirty() const;
-    // The whole part as it is now.
+    // The whole part as it is now: untouched rows as they were read, <dimension> set to the used range
+    // when the sheet changed (after rewriteFrame). With nothing changed, the original bytes.
     std::string serialize(const SaveHooks& hooks) const;
 
     // Every formula cell in current numbering, with the formula that applies to it (a shared child

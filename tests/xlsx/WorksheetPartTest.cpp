@@ -142,6 +142,16 @@ TEST(WorksheetPartRead, RowsAndCellsWithoutReferenceFollowThePreviousOne) {
     EXPECT_EQ(show(*sheet, 5, 4), "n:4");
     EXPECT_EQ(show(*sheet, 6, 1), "n:5");
     EXPECT_EQ(show(*sheet, 2, 1), "-");
+
+    // Saved again after an insertion, rows and cells that follow others implicitly must still land right.
+    sheet->insertRow(2, CopyOrigin::FromLeftOrAbove);
+    sheet->setNumber(7, 2, 6);
+    auto again = sheet.reopened();
+    EXPECT_EQ(show(*again, 1, 2), "n:2");
+    EXPECT_EQ(show(*again, 6, 4), "n:4");
+    EXPECT_EQ(show(*again, 7, 1), "n:5");
+    EXPECT_EQ(show(*again, 7, 2), "n:6");
+    EXPECT_EQ(show(*again, 2, 1), "-");
 }
 
 TEST(WorksheetPartRead, PrefixesQuotesWhitespaceAndAttributeOrder) {
