@@ -36,6 +36,28 @@ bool ContentTypes::removeOverride(std::string_view partName) {
     return true;
 }
 
+void ContentTypes::setOverride(std::string_view partName, const std::string& contentType) {
+    const auto wanted = partxml::partKey(partName);
+    pugi::xml_document doc;
+    auto root = partxml::parseRoot(doc, m_xml, kPartName, "Types", kWhat);
+    pugi::xml_node found;
+    for (auto node : root.children())
+        if (partxml::isElement(node, "Override") &&
+            partxml::partKey(partxml::attribute(node, "PartName").value()) == wanted)
+            found = node;
+    if (!found) {
+        found = partxml::appendChild(root, "Override");
+        std::string name(partName);
+        if (!name.starts_with('/')) name.insert(0, 1, '/');
+        found.append_attribute("PartName").set_value(name.c_str());
+    }
+    auto type = partxml::attribute(found, "ContentType");
+    if (!type) type = found.append_attribute("ContentType");
+    type.set_value(contentType.c_str());
+    m_xml = partxml::serialize(doc);
+    m_overrides[wanted] = contentType;
+}
+
 std::string ContentTypes::typeOf(std::string_view partName) const {
     const auto key = partxml::partKey(partName);
     if (auto found = m_overrides.find(key); found != m_overrides.end()) return found->second;

@@ -14,6 +14,8 @@ public:
     explicit ContentTypes(std::string_view xml);
     // Drops the Override for `partName` ("xl/calcChain.xml"); true when there was one.
     bool removeOverride(std::string_view partName);
+    // Sets the Override for `partName` to `contentType`, appending one when there is none.
+    void setOverride(std::string_view partName, const std::string& contentType);
     // The content type of a part: its Override, else the Default for its extension, else "".
     std::string typeOf(std::string_view partName) const;
     std::string serialize() const { return m_xml; }

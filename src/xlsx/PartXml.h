@@ -53,6 +53,14 @@ inline pugi::xml_node parseRoot(pugi::xml_document& doc, std::string_view xml, s
     return root;
 }
 
+// Appends an element named `local` with the parent's namespace prefix, so that it lands in the
+// parent's namespace also where the document declares that namespace with a prefix.
+inline pugi::xml_node appendChild(pugi::xml_node parent, std::string_view local) {
+    const std::string_view name = parent.name();
+    const auto prefix = name.substr(0, name.size() - localName(parent.name()).size());
+    return parent.append_child((std::string(prefix) + std::string(local)).c_str());
+}
+
 // Removes the children of `parent` for which `drop` holds.
 template <class Predicate> void removeChildren(pugi::xml_node parent, Predicate drop) {
     for (auto node = parent.first_child(); node;) {

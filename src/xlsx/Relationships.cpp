@@ -3,6 +3,7 @@
 #include "xlsx/PartXml.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace xlsx {
 
@@ -83,22 +84,47 @@ bool Relationships::removeTarget(std::string_view partName) {
     const auto before = m_all.size();
     std::erase_if(m_all, [&](const Relationship& rel) {
         if (rel.external || partxml::partKey(resolve(rel)) != wanted) return false;
-        m_removedIds.push_back(rel.id);
+        if (!std::erase(m_addedIds, rel.id)) m_removedIds.push_back(rel.id);
         return true;
     });
     return m_all.size() != before;
 }
 
+std::string Relationships::add(std::string type, std::string target, bool external) {
+    unsigned long highest = 0;
+    for (const auto& rel : m_all) {
+        if (!rel.id.starts_with("rId")) continue;
+        const auto digits = std::string_view(rel.id).substr(3);
+        unsigned long number = 0;
+        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+        if (error == std::errc() && end == digits.data() + digits.size()) highest = std::max(highest, number);
+    }
+    Relationship rel{"rId" + std::to_string(highest + 1), std::move(type), std::move(target), external};
+    m_addedIds.push_back(rel.id);
+    m_all.push_back(std::move(rel));
+    return m_all.back().id;
+}
+
 std::string Relationships::serialize() const {
-    if (m_xml.empty()) return kEmpty;
-    if (m_removedIds.empty()) return m_xml;
+    if (m_removedIds.empty() && m_addedIds.empty()) return m_xml.empty() ? kEmpty : m_xml;
+    auto contains = [](const std::vector<std::string>& ids, std::string_view id) {
+        return std::find(ids.begin(), ids.end(), id) != ids.end();
+    };
     pugi::xml_document doc;
-    partxml::removeChildren(
-        partxml::parseRoot(doc, m_xml, partFor(m_source), "Relationships", kWhat), [&](pugi::xml_node node) {
-            const std::string_view id = partxml::attribute(node, "Id").value();
-            return partxml::isElement(node, "Relationship") &&
-                   std::find(m_removedIds.begin(), m_removedIds.end(), id) != m_removedIds.end();
-        });
+    auto root = partxml::parseRoot(doc, m_xml.empty() ? std::string_view(kEmpty) : std::string_view(m_xml),
+                                   partFor(m_source), "Relationships", kWhat);
+    partxml::removeChildren(root, [&](pugi::xml_node node) {
+        return partxml::isElement(node, "Relationship") &&
+               contains(m_removedIds, partxml::attribute(node, "Id").value());
+    });
+    for (const auto& rel : m_all) {
+        if (!contains(m_addedIds, rel.id)) continue;
+        auto node = partxml::appendChild(root, "Relationship");
+        node.append_attribute("Id").set_value(rel.id.c_str());
+        node.append_attribute("Type").set_value(rel.type.c_str());
+        node.append_attribute("Target").set_value(rel.target.c_str());
+        if (rel.external) node.append_attribute("TargetMode").set_value("External");
+    }
     return partxml::serialize(doc);
 }
 

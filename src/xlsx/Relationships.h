@@ -34,6 +34,9 @@ public:
 
     // Removes every relationship whose resolved target is `partName`; true when one was removed.
     bool removeTarget(std::string_view partName);
+    // Appends a relationship with a fresh id ("rId" + one more than the highest such number) and
+    // returns the id. `target` is written as given (relative to the source part's folder, or absolute).
+    std::string add(std::string type, std::string target, bool external = false);
     std::string serialize() const;
 
     // The relationships part name for a part: "xl/workbook.xml" -> "xl/_rels/workbook.xml.rels".
@@ -44,6 +47,7 @@ private:
     std::string m_xml; // original, kept for what is not modelled (namespace prefixes, order)
     std::vector<Relationship> m_all;
     std::vector<std::string> m_removedIds;
+    std::vector<std::string> m_addedIds;
 };
 
 } // namespace xlsx

@@ -138,6 +138,56 @@ TEST(Relationships, RemovesByTargetAndKeepsTheRestAsWritten) {
     EXPECT_EQ(reread.resolve(reread.all()[1]), "xl/styles.xml");
 }
 
+// New elements must land in the part's namespace also where the part declares it with a prefix.
+TEST(Relationships, AddedRelationshipsAndOverridesLandInTheirNamespace) {
+    const auto xml =
+        rels(rel("rId2", kRel + "worksheet", "worksheets/sheet1.xml", "r") +
+                 rel("rId7", kRel + "styles", "styles.xml", "r") + rel("x9", kRel + "theme", "t.xml", "r"),
+             "r");
+    xlsx::Relationships relationships("xl/workbook.xml", xml, "xl/_rels/workbook.xml.rels");
+    EXPECT_EQ(relationships.add(kRel + "sharedStrings", "sharedStrings.xml"), "rId8");
+    EXPECT_EQ(relationships.add(kRel + "calcChain", "calcChain.xml"), "rId9");
+    EXPECT_TRUE(relationships.removeTarget("xl/calcChain.xml"));
+    EXPECT_EQ(relationships.resolve(*relationships.byType("sharedStrings")), "xl/sharedStrings.xml");
+
+    xlsx::Relationships fresh("", "", "_rels/.rels");
+    EXPECT_EQ(fresh.add(kRel + "officeDocument", "xl/workbook.xml"), "rId1");
+    EXPECT_EQ(fresh.add(kRel + "hyperlink", "https://example.org/", true), "rId2");
+
+    xlsx::ContentTypes types(
+        "<t:Types xmlns:t=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+        "<t:Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+        "<t:Override PartName=\"/xl/workbook.xml\" ContentType=\"old\"/></t:Types>");
+    types.setOverride("xl/sharedStrings.xml", "strings");
+    types.setOverride("/XL/workbook.xml", "main");
+    EXPECT_EQ(types.typeOf("xl/sharedStrings.xml"), "strings");
+    EXPECT_EQ(xlsx::ContentTypes(types.serialize()).typeOf("xl/workbook.xml"), "main");
+
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir / "workbook.xml.rels", relationships.serialize());
+    testsupport::writeFile(dir / ".rels", fresh.serialize());
+    testsupport::writeFile(dir / "types.xml", types.serialize());
+    // Python's DOM lists each element as namespace, local name and attributes.
+    auto dump = testsupport::runProcess(
+        {TULVERKAN_PYTHON, "-c",
+         "import sys, xml.dom.minidom as m\n"
+         "for path in sys.argv[1:]:\n"
+         "    for e in m.parse(path).documentElement.childNodes:\n"
+         "        print(e.namespaceURI.split('/')[-1], e.localName, "
+         "*sorted(f'{k}={v}' for k, v in e.attributes.items() if k not in ('Type',)))",
+         (dir / "workbook.xml.rels").string(), (dir / ".rels").string(), (dir / "types.xml").string()});
+    ASSERT_EQ(dump.exitCode, 0) << dump.err;
+    EXPECT_EQ(dump.out, "relationships Relationship Id=rId2 Target=worksheets/sheet1.xml\n"
+                        "relationships Relationship Id=rId7 Target=styles.xml\n"
+                        "relationships Relationship Id=x9 Target=t.xml\n"
+                        "relationships Relationship Id=rId8 Target=sharedStrings.xml\n"
+                        "relationships Relationship Id=rId1 Target=xl/workbook.xml\n"
+                        "relationships Relationship Id=rId2 Target=https://example.org/ TargetMode=External\n"
+                        "content-types Default ContentType=application/xml Extension=xml\n"
+                        "content-types Override ContentType=main PartName=/xl/workbook.xml\n"
+                        "content-types Override ContentType=strings PartName=/xl/sharedStrings.xml\n");
+}
+
 TEST(Relationships, RefusesMalformedPartsNamingThem) {
     for (const std::string bad : {"<Relationships><Relationship Id=\"rId1\"</Relationships>", "<Types/>"}) {
         try {
