@@ -243,7 +243,6 @@ void applyExpansion(SheetStore& store, std::uint32_t master,
     group.kind = StoredFormula::Kind::Normal;
     group.rebuilt = true;
     group.hasRef = false;
-    store.sharedMasters.erase(group.si);
     std::erase(store.trackedGroups, master);
     store.dirty = true;
 }

@@ -484,8 +484,6 @@ private:
                 failCell(at, "ugyldig område «" + std::string(ref) + "» for formel");
         }
         auto index = static_cast<std::uint32_t>(m_store.formulas.size());
-        if (formula.kind == StoredFormula::Kind::SharedMaster)
-            m_store.sharedMasters.try_emplace(formula.si, index);
         if (formula.hasRef && (formula.refTop != formula.refBottom || formula.refLeft != formula.refRight))
             m_store.trackedGroups.push_back(index);
         m_store.formulas.push_back(formula);

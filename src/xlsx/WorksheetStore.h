@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace xlsx {
@@ -96,7 +95,6 @@ struct SheetStore {
     std::string arena; // texts decoded while reading
     std::vector<StoredFormula> formulas;
     std::vector<std::string> formulaTexts;
-    std::unordered_map<std::uint32_t, std::uint32_t> sharedMasters; // si -> formula
     std::vector<std::uint32_t> trackedGroups; // masters whose ref spans more than one cell: row kept current
     std::vector<std::string> rowAttributes;
     std::vector<ColumnStyle> columnStyles;
