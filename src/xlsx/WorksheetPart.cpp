@@ -16,8 +16,6 @@
 
 namespace xlsx {
 
-// ---- SheetStore lookups -------------------------------------------------------------------------------
-
 SheetStore::RowPosition SheetStore::findRow(std::uint32_t number) const {
     if (blocks.empty()) return {};
     std::size_t b = lastBlock < blocks.size() ? lastBlock : 0;
@@ -76,8 +74,6 @@ void SheetStore::failRead(std::size_t at, std::string_view cause) const {
     throw sheets::Error("Kan ikke lese «" + partName + "»: " + std::string(cause) + " (posisjon " +
                         std::to_string(at) + ")");
 }
-
-// ---- editing -------------------------------------------------------------------------------------
 
 namespace {
 

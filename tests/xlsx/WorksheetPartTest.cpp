@@ -105,8 +105,6 @@ std::string errorOf(const std::function<void()>& action) {
     return "";
 }
 
-// ---- reading -----------------------------------------------------------------------------------
-
 TEST(WorksheetPartRead, EveryCellTypeAndNumberForm) {
     Sheet sheet(sheetXml(
         "<row r=\"1\">"
@@ -255,8 +253,6 @@ TEST(WorksheetPartRead, FaultsNameThePartAndTheCell) {
     EXPECT_EQ(message.back() == '.', false);
 }
 
-// ---- writing -----------------------------------------------------------------------------------
-
 TEST(WorksheetPartWrite, ValuesKeepTheStyleReplaceTheFormulaAndStayText) {
     Sheet sheet(sheetXml("<row r=\"1\"><c r=\"A1\" s=\"2\" t=\"str\"><f>B1</f><v>x</v></c>"
                          "<c r=\"B1\" s=\"1\"><v>3</v></c><c r=\"C1\" s=\"5\"/></row>"));
@@ -382,8 +378,6 @@ TEST(WorksheetPartWrite, CellsOfAnArrayFormulaAreRefused) {
     EXPECT_EQ(show(*sheet, 3, 1), "n:5");
 }
 
-// ---- saving --------------------------------------------------------------------------------------
-
 TEST(WorksheetPartSave, HooksRewriteFormulasDropResultsAndEditTheFrame) {
     std::string xml = sheetXml("<row r=\"1\"><c r=\"A1\" t=\"str\"><f>\"&lt;\"&amp;B1</f><v>&lt;x</v></c>"
                                "<c r=\"B1\"><f>C1</f><v>1</v></c><c r=\"C1\"><v>1</v></c></row>",
@@ -443,8 +437,6 @@ TEST(WorksheetPartSave, EmptySheetDataGrowsAndShrinksBack) {
         << saved;
     EXPECT_EQ(show(*sheet.reopened(), 3, 2), "s:ny");
 }
-
-// ---- inserting rows ----------------------------------------------------------------------------
 
 std::string formattedSheet() {
     return sheetXml(
@@ -616,8 +608,6 @@ TEST(WorksheetPartInsert, ManyInsertionsAgreeWithASimpleModel) {
     check(*sheet);
     check(*sheet.reopened());
 }
-
-// ---- real files ----------------------------------------------------------------------------------
 
 std::map<std::string, std::string> readZip(const std::filesystem::path& path) {
     int error = 0;
