@@ -3,6 +3,7 @@
 #include "sheets/Error.h"
 #include "xlsx/CellRef.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <sstream>
@@ -139,7 +140,8 @@ std::optional<RowSpan0> movedObject(RowSpan0 rows, bool bottomOnBoundary, bool s
         bottom = movedRow0(rows.bottom, shift);
     }
     if (!bottom) return std::nullopt;
-    return RowSpan0{*top, *bottom};
+    // An object of no height on a boundary moves as one point.
+    return RowSpan0{*top, std::max(*top, *bottom)};
 }
 
 namespace {

@@ -224,6 +224,11 @@ TEST(PartShifter, DrawingAnchorsMoveAndStretchByTheirKind) {
         "</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>9</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:to>"
         "<xdr:clientData/></xdr:twoCellAnchor></xdr:wsDr>";
     EXPECT_FALSE(xlsx::shiftDrawingPart(absolute, shiftAt({1})));
+
+    // A line of no height on the top edge of row 3 (0-based) moves down as a whole.
+    auto flat = replaced(replaced(absolute, " editAs=\"absolute\"", ""), "<xdr:row>9</xdr:row>",
+                         "<xdr:row>3</xdr:row>");
+    EXPECT_EQ(values(xlsx::shiftDrawingPart(flat, shiftAt({4})).value_or(""), "row"), (Values{"4", "4"}));
 }
 
 TEST(PartShifter, ChartSeriesFollowTheSheetsTheyName) {
