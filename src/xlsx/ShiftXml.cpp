@@ -29,7 +29,7 @@ void parse(pugi::xml_document& document, std::string_view xml, std::string_view 
     auto result = document.load_buffer(xml.data(), xml.size(), kParseOptions, pugi::encoding_utf8);
     if (!result)
         throw sheets::Error("Kan ikke lese " + std::string(what) + ": ugyldig XML ved tegn " +
-                            std::to_string(result.offset) + " (" + result.description() + ")");
+                            std::to_string(result.offset));
 }
 
 std::string serialize(const pugi::xml_document& document, std::string_view original) {
