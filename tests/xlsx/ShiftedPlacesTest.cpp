@@ -25,18 +25,22 @@ struct PlacesCase {
     const char* expected;
 };
 
-std::string placesAfter(const PlacesCase& c) {
+std::string places(const std::filesystem::path& workbook) {
+    auto result = testsupport::runPythonScript("dump_places.py", {workbook.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    return result.out;
+}
+
+std::string placesAfter(const std::filesystem::path& workbook, const std::vector<Insertion>& insertions) {
     testsupport::TempDir folder;
-    auto path = folder.copy(c.workbook);
+    auto path = folder.copy(workbook);
     {
         auto book = xlsx::openWorkbook(path, sheets::OpenMode::ReadWrite);
-        for (const auto& insertion : c.insertions)
+        for (const auto& insertion : insertions)
             book->sheet(insertion.sheet).insertRow(insertion.row, insertion.origin);
         book->save();
     }
-    auto result = testsupport::runPythonScript("dump_places.py", {path.string()});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    return result.out;
+    return places(path);
 }
 
 TEST(ShiftedPlaces, OpenpyxlReadsThePlacesWhereTheRowsPutThem) {
@@ -90,8 +94,38 @@ TEST(ShiftedPlaces, OpenpyxlReadsThePlacesWhereTheRowsPutThem) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(placesAfter(c), c.expected);
+        EXPECT_EQ(placesAfter(c.workbook, c.insertions), c.expected);
     }
+}
+
+} // namespace
+
+namespace {
+
+// LibreOffice inserting the same rows itself (it takes the formats from above) must leave every place
+// where our engine left it. It does not write the frozen pane back, so that line is left out.
+TEST(ShiftedPlaces, LibreOfficeInsertingTheSameRowsAgrees) {
+    if (testsupport::soffice().empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed here";
+    const auto workbook = testsupport::fixture("xlsxparts/xlsxwriter-frame.xlsx");
+    // At the ranges' first row, just below them once moved, and inside them.
+    const std::vector<int> rows = {3, 14, 7};
+    std::vector<Insertion> insertions;
+    std::vector<std::string> args = {workbook.string(), "Lager"};
+    for (int row : rows) {
+        insertions.push_back({1, row, CopyOrigin::FromLeftOrAbove});
+        args.push_back(std::to_string(row));
+    }
+    auto ours = placesAfter(workbook, insertions);
+    auto freeze = ours.find("Lager:freeze:");
+    ASSERT_NE(freeze, std::string::npos) << ours;
+    ours.erase(freeze, ours.find('\n', freeze) + 1 - freeze);
+
+    testsupport::TempDir folder;
+    args.insert(args.end(),
+                {"--csv", (folder / "csv").string(), "--save", (folder / "office.xlsx").string()});
+    auto office = testsupport::runPythonScript("libreoffice_insert_rows.py", args);
+    ASSERT_EQ(office.exitCode, 0) << office.err;
+    EXPECT_EQ(ours, places(folder / "office.xlsx"));
 }
 
 } // namespace
