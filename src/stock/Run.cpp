@@ -17,6 +17,12 @@ double Run::CellReal2(int Row, int Col) {
     return sheets::StrToReal(CellStr2(Row, Col));
 }
 
+StockLines& Run::stockLines(int Dim) {
+    auto& lines = m_stockLines[OleWorkSheet2];
+    if (!lines || lines->Dim() != Dim) lines = std::make_unique<StockLines>(*OleWorkSheet2, m_format, Dim);
+    return *lines;
+}
+
 void Run::warn(const std::string& text) {
     m_ui.showMessage(text, "Feil", kWarningIcon);
     m_result.warnings.push_back(text);

@@ -5,9 +5,12 @@
 
 #include "sheets/TextFormat.h"
 #include "sheets/Workbook.h"
+#include "stock/StockLines.h"
 #include "stock/UpdateRun.h"
 #include "stock/UserInterface.h"
 
+#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,6 +32,10 @@ public:
     std::string_view CellStr2(int Row, int Col);
     double CellReal2(int Row, int Col);
 
+    // The key cells of OleWorkSheet2's lines (dimension count Dim), read from the sheet the first
+    // time the run needs them; the booking keeps them in step with what it changes.
+    StockLines& stockLines(int Dim);
+
     // A warning shown to the user (caption "Feil", warning icon) and recorded in the result.
     void warn(const std::string& text);
     void record(const Booking& booking) { m_result.bookings.push_back(booking); }
@@ -40,6 +47,7 @@ private:
     // Numbers and dates are formatted here; their capacity is reused from cell to cell.
     std::string m_scratch1;
     std::string m_scratch2;
+    std::map<const sheets::Worksheet*, std::unique_ptr<StockLines>> m_stockLines;
 };
 
 } // namespace stock

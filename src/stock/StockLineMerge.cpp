@@ -3,6 +3,9 @@
 #include "sheets/StrToReal.h"
 #include "stock/TextOrder.h"
 
+#include <cstdint>
+#include <optional>
+
 namespace stock {
 
 namespace {
@@ -22,61 +25,126 @@ struct Lookup {
     int GradeRow = 0;
 };
 
-Lookup findStockLine(Run& run, const OrderLine& L, int Dim) {
+bool lineMatches(StockLines& lines, const OrderLine& L, int Dim, int Row2) {
+    bool Funnet = L.Grade == lines.text(Row2, 2) && L.H == lines.text(Row2, 3) &&
+                  L.Overflate == lines.text(Row2, Dim + 3) &&
+                  lengthMatches(L.Meter, lines.text(Row2, Dim + 5));
+    if (Funnet && Dim >= 2) Funnet = L.B == lines.text(Row2, 4);
+    if (Funnet && Dim == 3) Funnet = L.T == lines.text(Row2, 5);
+    return Funnet;
+}
+
+// The row-by-row scan's answer without the scan. Every row before the list end has a grade, so the
+// scan stops at the first matching row or at the end, and only the end can match a blank grade.
+Lookup findIndexed(StockLines& lines, const OrderLine& L, int Dim) {
+    Lookup found;
+    const int end = lines.endRow();
+    found.Row2 = end;
+    if (L.Grade.empty()) {
+        found.GradeRow = end;
+        found.Funnet = lineMatches(lines, L, Dim, end);
+        return found;
+    }
+    const auto grade = lines.gradeId(L.Grade);
+    if (!grade) return found;
+    found.GradeRow = lines.firstRowOfGrade(*grade);
+    lines.forEachCandidate(StockLines::keyHash(Dim, L.Grade, L.H, L.B, L.T, L.Overflate, L.Meter),
+                           [&](int row) {
+                               if (row < found.Row2 && lineMatches(lines, L, Dim, row)) found.Row2 = row;
+                           });
+    found.Funnet = found.Row2 < end;
+    return found;
+}
+
+Lookup findStockLine(StockLines& lines, const OrderLine& L, int Dim) {
+    if (lines.indexed()) return findIndexed(lines, L, Dim);
     Lookup found;
     int& Row2 = found.Row2;
     bool& Funnet = found.Funnet;
     Row2 = 2;
     do {
         ++Row2;
-        if (found.GradeRow == 0 && L.Grade == run.CellStr2(Row2, 2)) found.GradeRow = Row2;
-        Funnet = L.Grade == run.CellStr2(Row2, 2) && L.H == run.CellStr2(Row2, 3) &&
-                 L.Overflate == run.CellStr2(Row2, Dim + 3) &&
-                 lengthMatches(L.Meter, run.CellStr2(Row2, Dim + 5));
-        if (Funnet && Dim >= 2) Funnet = L.B == run.CellStr2(Row2, 4);
-        if (Funnet && Dim == 3) Funnet = L.T == run.CellStr2(Row2, 5);
-    } while (!Funnet && !run.CellStr2(Row2, 2).empty());
+        if (found.GradeRow == 0 && L.Grade == lines.text(Row2, 2)) found.GradeRow = Row2;
+        Funnet = lineMatches(lines, L, Dim, Row2);
+    } while (!Funnet && !lines.text(Row2, 2).empty());
     return found;
 }
 
+// The order line's dimensions and length as numbers, converted once rather than on every row.
+struct OrderNumbers {
+    double H, B, T, Meter;
+    explicit OrderNumbers(const OrderLine& L)
+        : H(sheets::StrToReal(L.H)), B(sheets::StrToReal(L.B)), T(sheets::StrToReal(L.T)),
+          Meter(sheets::StrToReal(L.Meter)) {}
+};
+
 // Whether the new line goes before the stock line at Row2.
-bool goesBefore(Run& run, const OrderLine& L, int Dim, int Row2) {
-    using sheets::StrToReal;
-    if (L.Grade != run.CellStr2(Row2, 2)) return textLess(L.Grade, run.CellStr2(Row2, 2));
-    if (L.H != run.CellStr2(Row2, 3)) return StrToReal(L.H) < run.CellReal2(Row2, 3);
+bool goesBefore(StockLines& lines, const OrderLine& L, const OrderNumbers& N, int Dim, int Row2) {
+    if (L.Grade != lines.text(Row2, 2)) return textLess(L.Grade, lines.text(Row2, 2));
+    if (L.H != lines.text(Row2, 3)) return N.H < lines.number(Row2, 3);
     bool Funnet = false;
     bool Lik = true;
     if (Dim >= 2) {
-        Lik = L.B == run.CellStr2(Row2, 4);
-        Funnet = StrToReal(L.B) < run.CellReal2(Row2, 4);
+        Lik = L.B == lines.text(Row2, 4);
+        Funnet = N.B < lines.number(Row2, 4);
         if (Lik && Dim == 3) {
-            Lik = L.T == run.CellStr2(Row2, 5);
-            Funnet = StrToReal(L.T) < run.CellReal2(Row2, 5);
+            Lik = L.T == lines.text(Row2, 5);
+            Funnet = N.T < lines.number(Row2, 5);
         }
     }
     if (Lik) {
-        if (L.Overflate == run.CellStr2(Row2, Dim + 3))
-            Funnet = StrToReal(L.Meter) <= run.CellReal2(Row2, Dim + 5);
+        if (L.Overflate == lines.text(Row2, Dim + 3))
+            Funnet = N.Meter <= lines.number(Row2, Dim + 5);
         else
-            Funnet = textLess(L.Overflate, run.CellStr2(Row2, Dim + 3));
+            Funnet = textLess(L.Overflate, lines.text(Row2, Dim + 3));
     }
     return Funnet;
 }
 
-// Places and writes a new stock line; returns its row and whether a sheet row was inserted.
-std::pair<int, bool> createStockLine(Run& run, const OrderLine& L, int Dim, int GradeRow) {
-    auto& sheet = *run.OleWorkSheet2;
+// The row the new line goes into: from the grade's first row (or row 3) the first row it goes
+// before, else the list end.
+int placementRow(StockLines& lines, const OrderLine& L, int Dim, int GradeRow) {
+    const OrderNumbers N(L);
     int Row2 = GradeRow > 0 ? GradeRow - 1 : 2;
     bool Funnet = false;
+    if (!lines.indexed()) {
+        do {
+            ++Row2;
+            Funnet = goesBefore(lines, L, N, Dim, Row2);
+        } while (!Funnet && !lines.text(Row2, 2).empty());
+        return Row2;
+    }
+    // A row of another grade is decided by its grade text alone: once per run of equal grades.
+    const auto grade = lines.gradeId(L.Grade);
+    std::optional<std::uint32_t> decidedGrade;
+    bool decided = false;
+    const int end = lines.endRow();
     do {
         ++Row2;
-        Funnet = goesBefore(run, L, Dim, Row2);
-    } while (!Funnet && !run.CellStr2(Row2, 2).empty());
+        const auto rowGrade = lines.gradeIdAt(Row2);
+        if (rowGrade == grade) {
+            Funnet = goesBefore(lines, L, N, Dim, Row2);
+        } else {
+            if (rowGrade != decidedGrade) {
+                decidedGrade = rowGrade;
+                decided = textLess(L.Grade, lines.text(Row2, 2));
+            }
+            Funnet = decided;
+        }
+    } while (!Funnet && Row2 < end);
+    return Row2;
+}
 
-    const bool inserted = !run.CellStr2(Row2, 2).empty();
-    if (inserted)
+// Places and writes a new stock line; returns its row and whether a sheet row was inserted.
+std::pair<int, bool> createStockLine(Run& run, StockLines& lines, const OrderLine& L, int Dim, int GradeRow) {
+    auto& sheet = *run.OleWorkSheet2;
+    const int Row2 = placementRow(lines, L, Dim, GradeRow);
+    const bool inserted = !lines.text(Row2, 2).empty();
+    if (inserted) {
         sheet.insertRow(Row2, Row2 == 3 ? sheets::CopyOrigin::FromRightOrBelow
                                         : sheets::CopyOrigin::FromLeftOrAbove);
+        lines.rowInserted(Row2);
+    }
 
     sheet.setText(Row2, 1, L.Produkt);
     sheet.setText(Row2, 2, L.Grade);
@@ -86,6 +154,7 @@ std::pair<int, bool> createStockLine(Run& run, const OrderLine& L, int Dim, int 
     sheet.setText(Row2, Dim + 3, L.Overflate);
     sheet.setNumber(Row2, Dim + 5, sheets::StrToReal(L.Meter));
     sheet.setText(Row2, Dim + 15, "Automatisk opprettet");
+    lines.lineWritten(Row2);
     return {Row2, inserted};
 }
 
@@ -96,10 +165,11 @@ void mergeStockLine(Run& run, const OrderLine& L, int Dim) {
     booking.orderRow = run.Row;
     booking.sheet = run.OleWorkSheet2->name();
 
-    auto found = findStockLine(run, L, Dim);
+    auto& lines = run.stockLines(Dim);
+    auto found = findStockLine(lines, L, Dim);
     int Row2 = found.Row2;
     if (!found.Funnet) {
-        std::tie(Row2, booking.rowInserted) = createStockLine(run, L, Dim, found.GradeRow);
+        std::tie(Row2, booking.rowInserted) = createStockLine(run, lines, L, Dim, found.GradeRow);
         booking.created = true;
     }
     booking.stockRow = Row2;
