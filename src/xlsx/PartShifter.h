@@ -16,11 +16,14 @@ namespace xlsx {
 // refs. A table the insertion falls into grows.
 std::optional<std::string> shiftTablePart(std::string_view xml, const RowShift& shift);
 
-// xl/commentsN.xml: each comment's ref.
+// xl/commentsN.xml: each comment's ref (also threadedComment refs of xl/threadedComments/*.xml). Throws
+// sheets::Error when a note would be pushed past the last row.
 std::optional<std::string> shiftCommentsPart(std::string_view xml, const RowShift& shift);
 
-// xl/drawings/vmlDrawingN.vml (legacy drawing of comment boxes): x:Row and the rows of x:Anchor
-// (0-based). Edited as text: VML from real producers is not always well-formed XML.
+// xl/drawings/vmlDrawingN.vml (legacy drawing of comment boxes and form controls): x:Row and the rows of
+// x:Anchor (0-based); a note's box goes with its cell, other shapes follow x:MoveWithCells and
+// x:SizeWithCells; control links (x:FmlaLink, x:FmlaRange) without a sheet name follow this sheet.
+// Edited as text: VML from real producers is not always well-formed XML.
 std::optional<std::string> shiftVmlDrawing(std::string_view xml, const RowShift& shift);
 
 // xl/drawings/drawingN.xml: twoCellAnchor (from/to rows by editAs: twoCell moves and stretches, oneCell
