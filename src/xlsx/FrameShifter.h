@@ -4,7 +4,9 @@
 // cells, conditional formats (ranges and rule formulas), data validations (ranges and formulas),
 // hyperlinks, autofilter and sort state, row page breaks, sheet views (pane and selection), protected
 // ranges, ignored errors, and the same inside extension lists (x14 conditional formats and validations
-// with xm:sqref / xm:f). The dimension is the cell store's business.
+// with xm:sqref / xm:f, sparklines), anchors and linked cells of form controls and embedded objects.
+// A merge, conditional format, validation or hyperlink pushed wholly past the last row is dropped.
+// The dimension is the cell store's business.
 
 #include "xlsx/ReferenceShifter.h"
 #include "xlsx/RowInsertion.h"
