@@ -31,6 +31,14 @@ template <typename Visit> void forEachElement(pugi::xml_node parent, const Visit
     }
 }
 
+// For formulas in parts that do not know their sheet's name: references without a sheet name are the
+// shifted sheet's; those naming a sheet stay as written.
+ShiftContext ownSheetOnly(const RowShift& shift) {
+    ShiftContext context;
+    context.shiftFor = [&shift](std::string_view sheet) { return sheet.empty() ? &shift : nullptr; };
+    return context;
+}
+
 // VML is edited as text; these find one element by local name with any prefix.
 struct TextElement {
     std::size_t begin = 0;        // '<' of the start tag
@@ -136,8 +144,7 @@ void shiftClientData(std::string_view text, const TextElement& data, const RowSh
         }
     }
     // Form controls name cells by formula (x:FmlaLink $C$3, x:FmlaRange); unqualified ones are this sheet's.
-    ShiftContext own;
-    own.shiftFor = [&shift](std::string_view sheet) { return sheet.empty() ? &shift : nullptr; };
+    auto own = ownSheetOnly(shift);
     for (std::string_view name : {"FmlaLink", "FmlaRange"}) {
         auto formula = findTextElement(text, name, from, limit);
         if (!formula) continue;
@@ -171,12 +178,15 @@ void shiftClientData(std::string_view text, const TextElement& data, const RowSh
 } // namespace
 
 std::optional<std::string> shiftTablePart(std::string_view xml, const RowShift& shift) {
+    auto own = ownSheetOnly(shift);
     return editXml(xml, "tabelldelen", [&](pugi::xml_document& document) {
         bool changed = false;
         forEachElement(document, [&](pugi::xml_node node) {
             auto local = localName(node);
             if (local == "table" || local == "autoFilter" || local == "sortState" || local == "sortCondition")
                 changed = shiftAreaAttribute(node, "ref", shift) == Outcome::Changed || changed;
+            else if (local == "calculatedColumnFormula" || local == "totalsRowFormula")
+                changed = shiftFormulaText(node, own) || changed;
         });
         return changed;
     });

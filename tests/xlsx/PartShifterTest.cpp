@@ -24,6 +24,12 @@ xlsx::RowShift shiftAt(std::initializer_list<std::uint32_t> rows) {
 
 using Values = std::vector<std::string>;
 
+std::string replaced(std::string text, std::string_view from, std::string_view to) {
+    auto at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return text.replace(at, from.size(), to);
+}
+
 struct TableCase {
     const char* file;
     const char* entry;
@@ -68,6 +74,18 @@ TEST(PartShifter, TablesMoveAndGrowWithTheirAutofilter) {
     ASSERT_TRUE(shifted);
     EXPECT_EQ(values(*shifted, "table", "ref"), Values{"A1:B10"});
     EXPECT_EQ(values(*shifted, "autoFilter", "ref"), Values{"A1:B8"});
+    // Column formulas: structured references stay, plain ones without a sheet name are the table's sheet.
+    auto formulas = replaced(replaced(sorted, "name=\"a\"/>",
+                                      "name=\"a\"><calculatedColumnFormula>T[[#This Row],[b]]*$H$2"
+                                      "</calculatedColumnFormula></tableColumn>"),
+                             "totalsRowFunction=\"sum\"/>",
+                             "totalsRowFunction=\"custom\"><totalsRowFormula>SUM(B2:B8)+Koder!$A$9"
+                             "</totalsRowFormula></tableColumn>");
+    shifted = xlsx::shiftTablePart(formulas, shiftAt({2}));
+    ASSERT_TRUE(shifted);
+    EXPECT_EQ(values(*shifted, "calculatedColumnFormula"), Values{"T[[#This Row],[b]]*$H$3"});
+    EXPECT_EQ(values(*shifted, "totalsRowFormula"), Values{"SUM(B3:B9)+Koder!$A$9"});
+
     shifted = xlsx::shiftTablePart(sorted, shiftAt({5}));
     ASSERT_TRUE(shifted);
     EXPECT_EQ(values(*shifted, "sortState", "ref"), Values{"A2:B9"});
@@ -105,12 +123,6 @@ TEST(PartShifter, RefusesToPushANoteOffTheSheet) {
     } catch (const sheets::Error& error) {
         EXPECT_NE(std::string(error.what()).find("A1048576"), std::string::npos) << error.what();
     }
-}
-
-std::string replaced(std::string text, std::string_view from, std::string_view to) {
-    auto at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    return text.replace(at, from.size(), to);
 }
 
 TEST(PartShifter, NoteShapesGoWithTheirCellAsText) {
