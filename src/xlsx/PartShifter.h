@@ -13,7 +13,8 @@
 namespace xlsx {
 
 // xl/tables/tableN.xml of a table on the shifted sheet: ref, autoFilter ref, sortState and sortCondition
-// refs. A table the insertion falls into grows.
+// refs. A table the insertion falls into grows. References without a sheet name in column and totals
+// formulas follow too; those naming a sheet (even the table's own) are left as written.
 std::optional<std::string> shiftTablePart(std::string_view xml, const RowShift& shift);
 
 // xl/commentsN.xml: each comment's ref (also threadedComment refs of xl/threadedComments/*.xml). Throws
