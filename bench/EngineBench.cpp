@@ -20,7 +20,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
 long peakMiB() {
     rusage usage{};
@@ -28,7 +30,9 @@ long peakMiB() {
     return usage.ru_maxrss / 1024;
 }
 
-void report(const char* phase, double s) { std::printf("%-28s %8.3f s   peak %5ld MiB\n", phase, s, peakMiB()); }
+void report(const char* phase, double s) {
+    std::printf("%-28s %8.3f s   peak %5ld MiB\n", phase, s, peakMiB());
+}
 
 // The largest worksheet entry's raw deflate stream and its uncompressed size.
 std::pair<std::vector<unsigned char>, zip_uint64_t> largestSheet(const std::string& path) {
@@ -40,7 +44,8 @@ std::pair<std::vector<unsigned char>, zip_uint64_t> largestSheet(const std::stri
     for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
         zip_stat_t st;
         zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st);
-        if (std::string(st.name).starts_with("xl/worksheets/") && st.size > bestSize) best = i, bestSize = st.size;
+        if (std::string(st.name).starts_with("xl/worksheets/") && st.size > bestSize)
+            best = i, bestSize = st.size;
     }
     zip_stat_t st;
     zip_stat_index(archive, static_cast<zip_uint64_t>(best), 0, &st);

@@ -18,7 +18,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 struct Timing {
     int rows = 0;
@@ -35,7 +37,8 @@ Timing run(const std::filesystem::path& source, int insertions) {
     auto& sheet = book->sheet(1);
     sheet.cell(1, 1);
     t.open = since(start);
-    while (sheet.cell(t.rows + 2, 1).kind != sheets::CellValue::Kind::Empty) ++t.rows;
+    while (sheet.cell(t.rows + 2, 1).kind != sheets::CellValue::Kind::Empty)
+        ++t.rows;
 
     start = Clock::now();
     std::mt19937 random(7);
@@ -61,14 +64,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: insert_bench WORKBOOK.xlsx ...\n");
         return 2;
     }
-    std::printf("%9s %8s %8s %12s %10s %10s %14s\n", "rows", "open s", "save s", "1000 ins s", "save s", "beyond s",
-                "per row+ins us");
+    std::printf("%9s %8s %8s %12s %10s %10s %14s\n", "rows", "open s", "save s", "1000 ins s", "save s",
+                "beyond s", "per row+ins us");
     for (int i = 1; i < argc; ++i) {
         auto baseline = run(argv[i], 0);
         auto inserted = run(argv[i], 1000);
         double beyond = inserted.edit + inserted.save - baseline.save;
-        std::printf("%9d %8.3f %8.3f %12.3f %10.3f %10.3f %14.3f\n", inserted.rows, baseline.open, baseline.save,
-                    inserted.edit, inserted.save, beyond, beyond * 1e6 / (inserted.rows + 1000));
+        std::printf("%9d %8.3f %8.3f %12.3f %10.3f %10.3f %14.3f\n", inserted.rows, baseline.open,
+                    baseline.save, inserted.edit, inserted.save, beyond,
+                    beyond * 1e6 / (inserted.rows + 1000));
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

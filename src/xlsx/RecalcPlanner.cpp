@@ -25,7 +25,9 @@ std::uint64_t cellKey(int sheet, std::uint32_t row, std::uint32_t column) {
     return (static_cast<std::uint64_t>(sheet) << 40) | (static_cast<std::uint64_t>(row) << 14) | (column - 1);
 }
 
-std::uint64_t columnKey(int sheet, std::uint32_t column) { return (static_cast<std::uint64_t>(sheet) << 20) | column; }
+std::uint64_t columnKey(int sheet, std::uint32_t column) {
+    return (static_cast<std::uint64_t>(sheet) << 20) | column;
+}
 
 bool isPositional(std::string_view formula) {
     for (const auto& token : tokenizeFormula(formula)) {
@@ -59,7 +61,9 @@ void RecalcPlanner::collect(std::string_view formula, int sheet, Formula& into, 
     if (isPositional(formula)) into.positional = true;
     for (const auto& area : deps.areas) {
         int first = sheetIndex(area.firstSheet, sheet);
-        int last = area.lastSheet.empty() || area.lastSheet == area.firstSheet ? first : sheetIndex(area.lastSheet, sheet);
+        int last = area.lastSheet.empty() || area.lastSheet == area.firstSheet
+                       ? first
+                       : sheetIndex(area.lastSheet, sheet);
         if (first < 0 || last < 0) continue; // a sheet that is not there: #REF!, nothing to follow
         if (first > last) std::swap(first, last);
         into.areas.push_back({first, last, area.firstRow, area.lastRow, area.firstColumn, area.lastColumn});
@@ -71,7 +75,8 @@ void RecalcPlanner::collect(std::string_view formula, int sheet, Formula& into, 
         const Name* chosen = nullptr;
         for (const auto& candidate : found->second)
             if (candidate.localSheet == sheet || (!chosen && candidate.localSheet < 0)) chosen = &candidate;
-        if (chosen) collect(chosen->formula, chosen->localSheet >= 0 ? chosen->localSheet : sheet, into, depth + 1);
+        if (chosen)
+            collect(chosen->formula, chosen->localSheet >= 0 ? chosen->localSheet : sheet, into, depth + 1);
     }
 }
 
@@ -97,7 +102,8 @@ void RecalcPlanner::drop(std::size_t id, std::vector<std::size_t>& work) {
     work.push_back(id);
 }
 
-void RecalcPlanner::dropReaders(int sheet, std::uint32_t row, std::uint32_t column, std::vector<std::size_t>& work) {
+void RecalcPlanner::dropReaders(int sheet, std::uint32_t row, std::uint32_t column,
+                                std::vector<std::size_t>& work) {
     auto narrow = m_narrow.find(columnKey(sheet, column));
     if (narrow != m_narrow.end()) {
         const auto& entries = narrow->second;
@@ -118,7 +124,8 @@ void RecalcPlanner::dropReaders(int sheet, std::uint32_t row, std::uint32_t colu
             wide.pop_back();
             continue;
         }
-        if (area.firstRow <= row && row <= area.lastRow && area.firstColumn <= column && column <= area.lastColumn)
+        if (area.firstRow <= row && row <= area.lastRow && area.firstColumn <= column &&
+            column <= area.lastColumn)
             drop(id, work);
         ++i;
     }
@@ -153,7 +160,8 @@ void RecalcPlanner::plan() {
         if (changed) drop(id, work);
     }
     for (auto& [key, entries] : m_narrow)
-        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.firstRow < b.firstRow; });
+        std::sort(entries.begin(), entries.end(),
+                  [](const Entry& a, const Entry& b) { return a.firstRow < b.firstRow; });
 
     for (auto key : m_written) {
         int sheet = static_cast<int>(key >> 40);

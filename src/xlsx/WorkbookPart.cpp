@@ -29,7 +29,9 @@ pugi::xml_attribute attribute(pugi::xml_node node, std::string_view name) {
     return {};
 }
 
-bool isTrue(std::string_view value) { return value == "1" || value == "true"; }
+bool isTrue(std::string_view value) {
+    return value == "1" || value == "true";
+}
 
 } // namespace
 
@@ -39,7 +41,8 @@ struct WorkbookPart::Document {
 
 WorkbookPart::WorkbookPart(std::string_view xml, std::string_view fileName, std::string partName)
     : m_partName(std::move(partName)), m_doc(std::make_unique<Document>()) {
-    auto parsed = m_doc->xml.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_declaration);
+    auto parsed =
+        m_doc->xml.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_declaration);
     if (!parsed)
         throw sheets::Error("Arbeidsboken «" + std::string(fileName) + "» er skadet: delen " + m_partName +
                             " er ikke gyldig XML (" + parsed.description() + ")");
@@ -64,7 +67,8 @@ WorkbookPart::WorkbookPart(std::string_view xml, std::string_view fileName, std:
     for (auto name : child(workbook, "definedNames").children()) {
         if (name.type() != pugi::node_element || localName(name.name()) != "definedName") continue;
         auto local = attribute(name, "localSheetId");
-        m_definedNames.push_back({attribute(name, "name").value(), name.text().get(), local ? local.as_int(-1) : -1});
+        m_definedNames.push_back(
+            {attribute(name, "name").value(), name.text().get(), local ? local.as_int(-1) : -1});
     }
 }
 
@@ -88,9 +92,9 @@ void WorkbookPart::requestFullCalculationOnLoad() {
     auto calcPr = child(workbook, "calcPr");
     if (!calcPr) {
         // calcPr follows these in the schema's sequence; everything after them comes after it.
-        static const char* const before[] = {"fileVersion", "fileSharing",  "workbookPr",
-                                             "workbookProtection", "bookViews", "sheets",
-                                             "functionGroups", "externalReferences", "definedNames"};
+        static const char* const before[] = {"fileVersion",        "fileSharing",        "workbookPr",
+                                             "workbookProtection", "bookViews",          "sheets",
+                                             "functionGroups",     "externalReferences", "definedNames"};
         pugi::xml_node last;
         for (auto node : workbook.children()) {
             if (node.type() != pugi::node_element) continue;

@@ -36,7 +36,9 @@ SheetKind kindOf(std::string_view relationshipType) {
     return SheetKind::Other;
 }
 
-std::string quoted(const std::filesystem::path& path) { return "«" + path.string() + "»"; }
+std::string quoted(const std::filesystem::path& path) {
+    return "«" + path.string() + "»";
+}
 
 bool hasExtension(const std::filesystem::path& path, std::string_view extension) {
     auto ext = path.extension().string();
@@ -49,7 +51,8 @@ class XlsxWorkbook;
 class XlsxWorksheet final : public sheets::Worksheet {
 public:
     XlsxWorksheet(XlsxWorkbook& book, int index, std::string name, SheetKind kind, std::string partName)
-        : m_book(book), m_index(index), m_name(std::move(name)), m_kind(kind), m_partName(std::move(partName)) {}
+        : m_book(book), m_index(index), m_name(std::move(name)), m_kind(kind),
+          m_partName(std::move(partName)) {}
 
     const std::string& name() const override { return m_name; }
     sheets::CellValue cell(int row, int column) const override;
@@ -96,7 +99,9 @@ public:
     const std::filesystem::path& path() const override { return m_path; }
     int sheetCount() const override { return static_cast<int>(m_sheets.size()); }
     sheets::Worksheet& sheet(int index) override;
-    sheets::Worksheet& activeSheet() override { return *m_sheets.at(static_cast<std::size_t>(m_workbook->activeTab())); }
+    sheets::Worksheet& activeSheet() override {
+        return *m_sheets.at(static_cast<std::size_t>(m_workbook->activeTab()));
+    }
     void save() override;
 
     std::string fileName() const { return quoted(m_path); }
@@ -115,8 +120,10 @@ private:
     void writeChangedSheets(bool rowsInserted);
     void shiftPartsOf(const XlsxWorksheet& sheet);
     void shiftWorkbookParts();
-    void rewritePart(const std::string& name, const std::function<std::optional<std::string>(std::string_view)>& edit);
+    void rewritePart(const std::string& name,
+                     const std::function<std::optional<std::string>(std::string_view)>& edit);
     void dropCalcChain();
+    void addSharedStringsPart();
 
     std::filesystem::path m_path;
     sheets::OpenMode m_mode;
@@ -142,14 +149,15 @@ void XlsxWorksheet::requireCells() const {
                        : m_kind == SheetKind::Dialogsheet ? "et dialogark"
                        : m_kind == SheetKind::Macrosheet  ? "et makroark"
                                                           : "ikke et regneark";
-    throw sheets::Error("Arket «" + m_name + "» i " + m_book.fileName() + " er " + what + " og har ingen celler");
+    throw sheets::Error("Arket «" + m_name + "» i " + m_book.fileName() + " er " + what +
+                        " og har ingen celler");
 }
 
 void XlsxWorksheet::checkPosition(int row, int column) const {
     requireCells();
     if (row < 1 || row > static_cast<int>(kMaxRow) || column < 1 || column > static_cast<int>(kMaxColumn))
-        throw sheets::Error("Ugyldig celle (rad " + std::to_string(row) + ", kolonne " + std::to_string(column) +
-                            ") på arket «" + m_name + "» i " + m_book.fileName());
+        throw sheets::Error("Ugyldig celle (rad " + std::to_string(row) + ", kolonne " +
+                            std::to_string(column) + ") på arket «" + m_name + "» i " + m_book.fileName());
 }
 
 WorksheetPart& XlsxWorksheet::part() const {
@@ -237,7 +245,8 @@ void XlsxWorkbook::load() {
         auto part = m_workbookRels->resolve(*rel);
         auto kind = kindOf(rel->type);
         if (kind == SheetKind::Worksheet && !package().contains(part))
-            throw sheets::Error(fileName() + " er skadet: delen " + part + " for arket «" + entry.name + "» mangler");
+            throw sheets::Error(fileName() + " er skadet: delen " + part + " for arket «" + entry.name +
+                                "» mangler");
         m_sheets.push_back(std::make_unique<XlsxWorksheet>(*this, index++, entry.name, kind, part));
         m_sheetOrder.push_back(entry.name);
     }
@@ -246,7 +255,8 @@ void XlsxWorkbook::load() {
 
 sheets::Worksheet& XlsxWorkbook::sheet(int index) {
     if (index < 1 || index > sheetCount())
-        throw sheets::Error("Arbeidsboken " + fileName() + " har ikke noe ark nummer " + std::to_string(index));
+        throw sheets::Error("Arbeidsboken " + fileName() + " har ikke noe ark nummer " +
+                            std::to_string(index));
     return *m_sheets[static_cast<std::size_t>(index - 1)];
 }
 
@@ -285,7 +295,8 @@ void XlsxWorkbook::rewritePart(const std::string& name,
 
 void XlsxWorkbook::writeChangedSheets(bool rowsInserted) {
     RecalcPlanner planner(m_sheetOrder);
-    for (const auto& name : m_workbook->definedNames()) planner.addDefinedName(name.name, name.localSheet, name.formula);
+    for (const auto& name : m_workbook->definedNames())
+        planner.addDefinedName(name.name, name.localSheet, name.formula);
     for (const auto& sheet : m_sheets) {
         if (sheet->kind() != SheetKind::Worksheet) continue;
         auto context = shiftContext(sheet->name());
@@ -293,7 +304,8 @@ void XlsxWorkbook::writeChangedSheets(bool rowsInserted) {
             auto shifted = rowsInserted ? shiftFormula(formula, context) : std::nullopt;
             planner.addFormula(sheet->index(), row, column, shifted ? std::string_view(*shifted) : formula);
         });
-        for (auto [row, column] : sheet->written()) planner.markWritten(sheet->index(), row, column);
+        for (auto [row, column] : sheet->written())
+            planner.markWritten(sheet->index(), row, column);
         // Inserted rows in the final numbering: each later insertion at or above one moves it down.
         const auto& insertions = sheet->insertions();
         for (std::size_t i = 0; i < insertions.size(); ++i) {
@@ -384,6 +396,29 @@ void XlsxWorkbook::dropCalcChain() {
     if (types.removeOverride(calcChain)) package().write("[Content_Types].xml", types.serialize());
 }
 
+// Writers that use inline strings only (openpyxl, streaming writers) leave the part out; the texts
+// we write go where the application keeps them.
+void XlsxWorkbook::addSharedStringsPart() {
+    const auto& workbookPart = m_workbook->partName();
+    auto folder = workbookPart.substr(0, workbookPart.rfind('/') + 1);
+    std::string name = "sharedStrings.xml";
+    for (int n = 2; package().contains(folder + name); ++n)
+        name = "sharedStrings" + std::to_string(n) + ".xml";
+    m_sharedStringsPart = folder + name;
+    // Keep the package's flavour: a strict workbook gets the strict relationship type.
+    std::string typeBase = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+    if (!m_workbookRels->all().empty()) {
+        const auto& any = m_workbookRels->all().front().type;
+        typeBase = any.substr(0, any.rfind('/') + 1);
+    }
+    m_workbookRels->add(typeBase + "sharedStrings", name);
+    package().write(Relationships::partFor(workbookPart), m_workbookRels->serialize());
+    ContentTypes types(package().read("[Content_Types].xml"));
+    types.setOverride("/" + m_sharedStringsPart,
+                      "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml");
+    package().write("[Content_Types].xml", types.serialize());
+}
+
 void XlsxWorkbook::save() {
     requireWritable();
     refuseIfLocked(m_path);
@@ -393,8 +428,7 @@ void XlsxWorkbook::save() {
         writeChangedSheets(rowsInserted);
         if (rowsInserted) shiftWorkbookParts();
         if (m_sharedStrings.dirty()) {
-            if (m_sharedStringsPart.empty())
-                throw sheets::Error("Arbeidsboken " + fileName() + " mangler delte tekster");
+            if (m_sharedStringsPart.empty()) addSharedStringsPart();
             package().write(m_sharedStringsPart, m_sharedStrings.serialize());
         }
         // The calculation chain lists formula cells by position; the application rebuilds it.
@@ -407,7 +441,8 @@ void XlsxWorkbook::save() {
     // save never applies the same insertions twice.
     m_changed = false;
     load();
-    for (auto& sheet : m_sheets) sheet->reset();
+    for (auto& sheet : m_sheets)
+        sheet->reset();
 }
 
 } // namespace

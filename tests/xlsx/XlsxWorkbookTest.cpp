@@ -37,7 +37,8 @@ bool hasCachedResult(const pugi::xml_document& sheet, const std::string& ref) {
 std::vector<std::string> dumpLines(const std::filesystem::path& book, bool formulas = false) {
     std::vector<std::string> lines;
     std::istringstream in(openpyxlDump(book, formulas));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
 
@@ -94,7 +95,8 @@ TEST(XlsxWorkbook, WrittenCellsReadBackAndNothingElseChanges) {
     auto after = dumpLines(path);
     std::vector<std::string> expected;
     for (const auto& line : before)
-        if (!line.starts_with("Sheet1!A3:") && !line.starts_with("Sheet1!B2:") && !line.starts_with("Sheet1!B5:"))
+        if (!line.starts_with("Sheet1!A3:") && !line.starts_with("Sheet1!B2:") &&
+            !line.starts_with("Sheet1!B5:"))
             expected.push_back(line);
     expected.push_back("Sheet1!A3:s:200");
     expected.push_back("Sheet1!B2:n:6.5");
@@ -132,21 +134,22 @@ TEST(XlsxWorkbook, OnlyResultsThatCanHaveChangedLoseTheirCache) {
     auto path = dir.copy(fixture("engine/formulas.xlsx"));
     {
         auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
-        book->sheet(1).setNumber(2, 1, 20); // A2: read by B1, hence D1, the name Summen and A5 on the other sheet
+        book->sheet(1).setNumber(2, 1,
+                                 20); // A2: read by B1, hence D1, the name Summen and A5 on the other sheet
         book->save();
     }
     auto stock = sheetXml(path, "xl/worksheets/sheet1.xml");
     auto other = sheetXml(path, "xl/worksheets/sheet2.xml");
-    EXPECT_FALSE(hasCachedResult(stock, "B1"));  // SUM(A1:A5)
-    EXPECT_FALSE(hasCachedResult(stock, "D1"));  // B1*2, through B1
-    EXPECT_FALSE(hasCachedResult(stock, "E1"));  // NOW(), volatile
-    EXPECT_FALSE(hasCachedResult(stock, "B7"));  // SUM(A1:A6)
-    EXPECT_FALSE(hasCachedResult(other, "A5"));  // Summen+1, through the defined name
-    EXPECT_TRUE(hasCachedResult(stock, "C1"));   // 2*3
-    EXPECT_TRUE(hasCachedResult(stock, "F1"));   // "x"&G1
-    EXPECT_TRUE(hasCachedResult(other, "A1"));   // Lager!A3+1
-    EXPECT_TRUE(hasCachedResult(other, "A2"));   // Lager!C1+1
-    EXPECT_TRUE(hasCachedResult(other, "A4"));   // A3*2 on its own sheet
+    EXPECT_FALSE(hasCachedResult(stock, "B1")); // SUM(A1:A5)
+    EXPECT_FALSE(hasCachedResult(stock, "D1")); // B1*2, through B1
+    EXPECT_FALSE(hasCachedResult(stock, "E1")); // NOW(), volatile
+    EXPECT_FALSE(hasCachedResult(stock, "B7")); // SUM(A1:A6)
+    EXPECT_FALSE(hasCachedResult(other, "A5")); // Summen+1, through the defined name
+    EXPECT_TRUE(hasCachedResult(stock, "C1"));  // 2*3
+    EXPECT_TRUE(hasCachedResult(stock, "F1"));  // "x"&G1
+    EXPECT_TRUE(hasCachedResult(other, "A1"));  // Lager!A3+1
+    EXPECT_TRUE(hasCachedResult(other, "A2"));  // Lager!C1+1
+    EXPECT_TRUE(hasCachedResult(other, "A4"));  // A3*2 on its own sheet
 }
 
 TEST(XlsxWorkbook, SavingWithoutChangesKeepsEveryEntry) {
@@ -171,8 +174,9 @@ TEST(XlsxWorkbook, LibreOfficeShowsTheNewValueOfADependentFormula) {
         book->sheet(1).setNumber(1, 2, 2000); // B5 = SUM(B1:B4) was 1450
         book->save();
     }
-    auto result = runProcess({soffice(), "-env:UserInstallation=file://" + (dir / "profile").string(), "--headless",
-                              "--convert-to", "csv", "--outdir", dir.path().string(), path.string()});
+    auto result =
+        runProcess({soffice(), "-env:UserInstallation=file://" + (dir / "profile").string(), "--headless",
+                    "--convert-to", "csv", "--outdir", dir.path().string(), path.string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     auto csv = readFile(dir / "tutorial01.csv");
     EXPECT_NE(csv.find("2450"), std::string::npos) << csv;
