@@ -1,5 +1,6 @@
 #include "xlsx/WorksheetPart.h"
 
+#include "sheets/Error.h"
 #include "xlsx/CellRef.h"
 #include "xlsx/WorksheetStore.h"
 #include "xlsx/XmlScan.h"
@@ -93,7 +94,8 @@ public:
         if (m_store.dirty) frame = withDimension(std::move(frame));
 
         auto sheetData = findStartTag(frame, "sheetData", {});
-        if (!sheetData) return frame; // the hook took the cell data away
+        if (!sheetData)
+            throw sheets::Error("Kan ikke skrive «" + m_store.partName + "»: <sheetData> mangler i delen");
         std::string out;
         out.reserve(frame.size() + xml.size() + xml.size() / 16);
         if (sheetData->tag.selfClosing) {

@@ -422,6 +422,12 @@ TEST(WorksheetPartSave, HooksRewriteFormulasDropResultsAndEditTheFrame) {
     auto again = sheet.reopened(edits);
     EXPECT_EQ(show(*again, 1, 1), "-");
     EXPECT_FALSE(sheet->dirty());
+
+    SaveHooks losing;
+    losing.rewriteFrame = [](std::string_view) -> std::optional<std::string> {
+        return kHead + "</worksheet>";
+    };
+    EXPECT_NE(errorOf([&] { sheet->serialize(losing); }).find("sheetData"), std::string::npos);
 }
 
 TEST(WorksheetPartSave, EmptySheetDataGrowsAndShrinksBack) {
