@@ -18,9 +18,7 @@ public:
     // True when cell format (cellXfs index) `style` shows a number as a date or time: built-in number
     // formats 14-22 and 45-47, or a custom code with d, m, y, h or s outside quoted text, escapes and
     // [brackets] (but [h], [mm], [ss] elapsed-time brackets count).
-    bool isDateTime(std::uint32_t style) const {
-        return style < m_isDate.size() && m_isDate[style];
-    }
+    bool isDateTime(std::uint32_t style) const { return style < m_isDate.size() && m_isDate[style]; }
 
 private:
     std::vector<bool> m_isDate;
