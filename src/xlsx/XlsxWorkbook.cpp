@@ -357,7 +357,9 @@ void XlsxWorkbook::shiftPartsOf(const XlsxWorksheet& sheet) {
         auto part = rels.resolve(rel);
         if (type == "table")
             rewritePart(part, [&](std::string_view xml) { return shiftTablePart(xml, shift); });
-        else if (type == "comments")
+        else if (type == "pivotTable")
+            rewritePart(part, [&](std::string_view xml) { return shiftPivotTablePart(xml, shift); });
+        else if (type == "comments" || type == "threadedComment")
             rewritePart(part, [&](std::string_view xml) { return shiftCommentsPart(xml, shift); });
         else if (type == "vmlDrawing")
             rewritePart(part, [&](std::string_view xml) { return shiftVmlDrawing(xml, shift); });
