@@ -243,6 +243,29 @@ void applyExpansion(SheetStore& store, std::uint32_t master,
     store.dirty = true;
 }
 
+// A shared group's cells take the master's formula moved by their offset. When the inserted row falls
+// between the rows the group's references reach, one cell's reference moves and its neighbour's does
+// not, and no single master formula can say that: the group must become per-cell formulas. Judged on
+// the master's areas on any sheet (a qualified reference may name this one), whole columns aside.
+bool referencesShiftUnevenly(const SheetStore& store, const StoredFormula& master, std::uint32_t row) {
+    Area area = groupArea(master);
+    if (area.top == area.bottom) return false; // every cell on one row moves alike
+    std::int64_t up = static_cast<std::int64_t>(area.top) - master.row;
+    std::int64_t down = static_cast<std::int64_t>(area.bottom) - master.row;
+    for (const FormulaArea& reference : analyzeFormula(store.formulaText(master)).areas) {
+        if (reference.firstRow == 1 && reference.lastRow == kMaxRow) continue;
+        // Formula texts keep the numbering the part was read with until save; `row` is current.
+        auto reach = [&](std::int64_t original, std::int64_t offset) {
+            auto moved = std::clamp<std::int64_t>(original + offset, 1, kMaxRow);
+            return static_cast<std::int64_t>(store.shift.map(static_cast<std::uint32_t>(moved)));
+        };
+        std::int64_t first = reach(reference.firstRow, up);
+        std::int64_t last = reach(reference.lastRow, down);
+        if (first < row && row <= last) return true;
+    }
+    return false;
+}
+
 } // namespace
 
 WorksheetPart::WorksheetPart(std::string xml, std::string partName, SharedStrings& sharedStrings,
@@ -400,7 +423,12 @@ void WorksheetPart::insertRow(std::uint32_t row, sheets::CopyOrigin origin) {
         const StoredFormula& formula = store.formulas[index];
         if (!formula.hasRef) continue;
         Area area = groupArea(formula);
-        if (!(area.top < row && row <= area.bottom)) continue;
+        if (!(area.top < row && row <= area.bottom)) {
+            if (formula.kind == StoredFormula::Kind::SharedMaster &&
+                referencesShiftUnevenly(store, formula, row))
+                cutGroups.push_back(index);
+            continue;
+        }
         if (isArray(formula))
             refuse("raden ville dele matriseformelen i " +
                    areaName(area.top, area.left, area.bottom, area.right));
@@ -413,6 +441,7 @@ void WorksheetPart::insertRow(std::uint32_t row, sheets::CopyOrigin origin) {
     // From here on nothing throws but allocation.
     for (std::size_t i = 0; i < cutGroups.size(); ++i)
         applyExpansion(store, cutGroups[i], expansions[i]);
+    store.shift.insert(row);
     if (last.found) {
         Block& block = store.blocks[last.block];
         block.rows.erase(block.rows.begin() + static_cast<std::ptrdiff_t>(last.row));

@@ -4,6 +4,7 @@
 // Rows live in blocks of a few hundred, each block with a base row number: an insertion renumbers the
 // rest of its own block and moves the base of the blocks after it, nothing more.
 
+#include "xlsx/RowShift.h"
 #include "xlsx/WorksheetPart.h"
 
 #include <cstdint>
@@ -98,6 +99,7 @@ struct SheetStore {
     std::vector<std::uint32_t> trackedGroups; // masters whose ref spans more than one cell: row kept current
     std::vector<std::string> rowAttributes;
     std::vector<ColumnStyle> columnStyles;
+    RowShift shift; // the insertions made: formula texts are in the numbering before them
     bool dirty = false;
 
     mutable std::size_t lastBlock = 0; // where the previous lookup ended: the walk reads row after row

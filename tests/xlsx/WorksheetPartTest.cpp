@@ -578,6 +578,38 @@ TEST(WorksheetPartInsert, ASharedGroupTheRowCutsBecomesPerCellFormulas) {
     EXPECT_EQ(show(*sheet.reopened(), 5, 4), "n:5");
 }
 
+TEST(WorksheetPartInsert, ASharedGroupWhoseReferencesTheRowSplitsBecomesPerCellFormulas) {
+    // B2:B5 read A20:A23, one row each. A row at 22 moves A22 and A23 but not A20 and A21: no one master
+    // formula can say that any more.
+    std::string rows =
+        "<row r=\"2\"><c r=\"B2\"><f t=\"shared\" ref=\"B2:B5\" si=\"0\">A20</f><v>0</v></c></row>";
+    for (int r = 3; r <= 5; ++r)
+        rows += "<row r=\"" + std::to_string(r) + "\"><c r=\"B" + std::to_string(r) +
+                "\"><f t=\"shared\" si=\"0\"/><v>0</v></c></row>";
+    rows += "<row r=\"7\"><c r=\"C7\"><f t=\"shared\" ref=\"C7:C8\" si=\"1\">$A$1+A7</f><v>0</v></c></row>"
+            "<row r=\"8\"><c r=\"C8\"><f t=\"shared\" si=\"1\"/><v>0</v></c></row>";
+    Sheet sheet(sheetXml(rows));
+    auto formulas = [&] {
+        std::map<std::string, std::string> all;
+        sheet->forEachFormula([&](std::uint32_t r, std::uint32_t c, std::string_view f) {
+            all[xlsx::columnName(c) + std::to_string(r)] = f;
+        });
+        return all;
+    };
+    sheet->insertRow(40, CopyOrigin::FromLeftOrAbove); // below everything either group reads
+    sheet->insertRow(15, CopyOrigin::FromLeftOrAbove); // above A20: every reference moves alike
+    EXPECT_NE(sheet->serialize({}).find("ref=\"B2:B5\""), std::string::npos);
+    sheet->insertRow(23, CopyOrigin::FromLeftOrAbove); // A22 of the text is row 23 now
+    auto after = formulas();
+    EXPECT_EQ(after["B2"], "A20");
+    EXPECT_EQ(after["B5"], "A23");
+    std::string xml = sheet->serialize({});
+    EXPECT_EQ(xml.find("si=\"0\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<c r=\"B4\"><f>A22</f>"), std::string::npos) << xml;
+    // The other group reads $A$1 and its own rows, which the row does not split.
+    EXPECT_NE(xml.find("<f t=\"shared\" ref=\"C7:C8\" si=\"1\">$A$1+A7</f>"), std::string::npos) << xml;
+}
+
 // Many insertions and writes across block boundaries against a plain model of the sheet.
 TEST(WorksheetPartInsert, ManyInsertionsAgreeWithASimpleModel) {
     std::string rows;
