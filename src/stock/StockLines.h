@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -113,7 +114,7 @@ private:
     int m_dim;
     std::string m_arena; // texts of the cached cells; rewritten cells leave their old text behind
     std::string m_scratch;
-    std::vector<Entry> m_entries;
+    std::deque<Entry> m_entries;           // stable ids; a deque grows without moving them
     std::vector<std::uint32_t> m_rowEntry; // entry of row kFirstRow + i
     std::vector<std::uint32_t> m_entryRow; // current row of each entry
     std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> m_gradeIds;
