@@ -96,6 +96,15 @@ std::string show(const WorksheetPart& part, std::uint32_t row, std::uint32_t col
     return show(part.cell(row, column));
 }
 
+// Every formula by cell name ("B4"), as forEachFormula reports it.
+std::map<std::string, std::string> formulasOf(const WorksheetPart& part) {
+    std::map<std::string, std::string> all;
+    part.forEachFormula([&](std::uint32_t r, std::uint32_t c, std::string_view f) {
+        all[xlsx::columnName(c) + std::to_string(r)] = f;
+    });
+    return all;
+}
+
 std::string errorOf(const std::function<void()>& action) {
     try {
         action();
@@ -355,11 +364,7 @@ TEST(WorksheetPartWrite, WritingOverASharedMasterGivesTheGroupItsOwnFormulas) {
         "A1*2</f><v>2</v></c></row><row r=\"2\"><c r=\"B2\"><f t=\"shared\" si=\"0\"/><v>0</v></c></row>"
         "<row r=\"3\"><c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>0</v></c></row>"));
     sheet->setNumber(1, 2, 7);
-    std::map<std::string, std::string> formulas;
-    sheet->forEachFormula([&](std::uint32_t r, std::uint32_t c, std::string_view f) {
-        formulas[xlsx::columnName(c) + std::to_string(r)] = f;
-    });
-    EXPECT_EQ(formulas, (std::map<std::string, std::string>{{"B2", "A2*2"}, {"B3", "A3*2"}}));
+    EXPECT_EQ(formulasOf(*sheet), (std::map<std::string, std::string>{{"B2", "A2*2"}, {"B3", "A3*2"}}));
     std::string xml = sheet->serialize({});
     EXPECT_EQ(xml.find("shared"), std::string::npos) << xml;
     EXPECT_NE(xml.find("<c r=\"B3\"><f>A3*2</f><v>0</v></c>"), std::string::npos) << xml;
@@ -476,11 +481,7 @@ TEST(WorksheetPartInsert, PositionsAreLiveAndFormatsComeFromAbove) {
         std::string::npos)
         << xml;
     EXPECT_NE(xml.find("<dimension ref=\"A1:C4\"/>"), std::string::npos) << xml;
-    std::vector<std::string> formulas;
-    sheet->forEachFormula([&](std::uint32_t r, std::uint32_t c, std::string_view) {
-        formulas.push_back(xlsx::columnName(c) + std::to_string(r));
-    });
-    EXPECT_EQ(formulas, std::vector<std::string>{"B4"});
+    EXPECT_EQ(formulasOf(*sheet), (std::map<std::string, std::string>{{"B4", "A3+1"}}));
 }
 
 TEST(WorksheetPartInsert, FormatsComeFromBelowOrFromNowhere) {
@@ -546,19 +547,13 @@ TEST(WorksheetPartInsert, ASharedGroupTheRowCutsBecomesPerCellFormulas) {
         "<row r=\"3\"><c r=\"C3\"><f t=\"shared\" si=\"3\"/><v>1</v></c>"
         "<c r=\"D3\"><f t=\"shared\" si=\"3\"/><v>1</v></c></row>"
         "<row r=\"4\"><c r=\"C4\"><f t=\"shared\" si=\"3\"/><v>1</v></c><c r=\"D4\"><v>5</v></c></row>"));
-    std::map<std::string, std::string> before;
-    sheet->forEachFormula([&](std::uint32_t r, std::uint32_t c, std::string_view f) {
-        before[xlsx::columnName(c) + std::to_string(r)] = f;
-    });
+    auto before = formulasOf(*sheet);
     EXPECT_EQ(
         before,
         (std::map<std::string, std::string>{
             {"C2", "A2+$B$1"}, {"D2", "B2+$B$1"}, {"C3", "A3+$B$1"}, {"D3", "B3+$B$1"}, {"C4", "A4+$B$1"}}));
     sheet->insertRow(3, CopyOrigin::FromLeftOrAbove);
-    std::map<std::string, std::string> after;
-    sheet->forEachFormula([&](std::uint32_t r, std::uint32_t c, std::string_view f) {
-        after[xlsx::columnName(c) + std::to_string(r)] = f;
-    });
+    auto after = formulasOf(*sheet);
     // Each cell keeps the formula it had; the references in them move at save, through the hook.
     EXPECT_EQ(
         after,
@@ -589,18 +584,11 @@ TEST(WorksheetPartInsert, ASharedGroupWhoseReferencesTheRowSplitsBecomesPerCellF
     rows += "<row r=\"7\"><c r=\"C7\"><f t=\"shared\" ref=\"C7:C8\" si=\"1\">$A$1+A7</f><v>0</v></c></row>"
             "<row r=\"8\"><c r=\"C8\"><f t=\"shared\" si=\"1\"/><v>0</v></c></row>";
     Sheet sheet(sheetXml(rows));
-    auto formulas = [&] {
-        std::map<std::string, std::string> all;
-        sheet->forEachFormula([&](std::uint32_t r, std::uint32_t c, std::string_view f) {
-            all[xlsx::columnName(c) + std::to_string(r)] = f;
-        });
-        return all;
-    };
     sheet->insertRow(40, CopyOrigin::FromLeftOrAbove); // below everything either group reads
     sheet->insertRow(15, CopyOrigin::FromLeftOrAbove); // above A20: every reference moves alike
     EXPECT_NE(sheet->serialize({}).find("ref=\"B2:B5\""), std::string::npos);
     sheet->insertRow(23, CopyOrigin::FromLeftOrAbove); // A22 of the text is row 23 now
-    auto after = formulas();
+    auto after = formulasOf(*sheet);
     EXPECT_EQ(after["B2"], "A20");
     EXPECT_EQ(after["B5"], "A23");
     std::string xml = sheet->serialize({});
