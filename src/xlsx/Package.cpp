@@ -1,6 +1,8 @@
 #include "xlsx/Package.h"
 
 #include "sheets/Error.h"
+#include "xlsx/LargeBuffer.h"
+#include "xlsx/ParallelDeflate.h"
 #include "xlsx/PartXml.h"
 
 #include <zip.h>
@@ -9,6 +11,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +24,8 @@ namespace {
 // Deflate level for parts we write. A big sheet part dominates the save; level 1 deflates sheet XML
 // several times faster than the default 6 for a file only a little larger (measured on a 60 MB sheet).
 constexpr std::uint32_t kDeflateLevel = 1;
+// Parts from this size on are deflated in parallel before libzip sees them.
+constexpr std::size_t kParallelDeflateFrom = std::size_t{1} << 20;
 
 // Limits against zip bombs: no part may inflate beyond kMaxPartSize, and beyond kRatioFloor a part
 // may not claim more than kMaxRatio times its compressed size (real sheet XML stays far below).
@@ -390,7 +395,9 @@ std::string Package::read(std::string_view name) const {
         }
     } ref{file};
 
-    std::string data(stat.size, '\0');
+    std::string data;
+    reserveLarge(data, stat.size);
+    data.resize(stat.size);
     std::size_t done = 0;
     while (done < data.size()) {
         const zip_int64_t n = zip_fread(file, data.data() + done, data.size() - done);
@@ -427,18 +434,87 @@ void Package::remove(std::string_view name) {
     if (m_index.count(k)) m_removed.insert(k);
 }
 
+namespace {
+
+// A libzip source serving data that is already deflated: its stat names the method, sizes and CRC,
+// so libzip writes the bytes as they are instead of compressing them again.
+struct Precompressed {
+    DeflatedPart part;
+    std::size_t offset = 0;
+    std::time_t mtime = std::time(nullptr);
+    zip_error_t error{};
+};
+
+zip_int64_t precompressedCallback(void* state, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+    auto* source = static_cast<Precompressed*>(state);
+    switch (command) {
+    case ZIP_SOURCE_OPEN:
+        source->offset = 0;
+        return 0;
+    case ZIP_SOURCE_READ: {
+        const std::size_t n = std::min<std::size_t>(length, source->part.data.size() - source->offset);
+        std::memcpy(data, source->part.data.data() + source->offset, n);
+        source->offset += n;
+        return static_cast<zip_int64_t>(n);
+    }
+    case ZIP_SOURCE_CLOSE:
+        return 0;
+    case ZIP_SOURCE_STAT: {
+        auto* stat = static_cast<zip_stat_t*>(data);
+        zip_stat_init(stat);
+        stat->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC |
+                      ZIP_STAT_MTIME | ZIP_STAT_ENCRYPTION_METHOD;
+        stat->size = source->part.size;
+        stat->comp_size = source->part.data.size();
+        stat->comp_method = ZIP_CM_DEFLATE;
+        stat->crc = source->part.crc;
+        stat->mtime = source->mtime;
+        stat->encryption_method = ZIP_EM_NONE;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&source->error, data, length);
+    case ZIP_SOURCE_FREE:
+        zip_error_fini(&source->error);
+        delete source;
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+        zip_error_set(&source->error, ZIP_ER_INVAL, 0);
+        return -1;
+    }
+}
+
+zip_source_t* precompressedSource(zip* archive, DeflatedPart part) {
+    auto* state = new Precompressed{std::move(part)};
+    zip_error_init(&state->error);
+    zip_source_t* source = zip_source_function(archive, precompressedCallback, state);
+    if (!source) {
+        zip_error_fini(&state->error);
+        delete state;
+    }
+    return source;
+}
+
+} // namespace
+
 void Package::buildArchive(zip* out) const {
     auto fail = [&](const std::string& cause) -> void { failSave(m_path, cause); };
     auto addWritten = [&](const std::string& name, const std::string& data) -> zip_int64_t {
-        zip_source_t* source = zip_source_buffer(out, data.data(), data.size(), 0);
+        // A large part (a big sheet) is deflated on every core beforehand and handed over as it is.
+        const bool large = data.size() >= kParallelDeflateFrom;
+        zip_source_t* source = large ? precompressedSource(out, deflateParallel(data, kDeflateLevel))
+                                     : zip_source_buffer(out, data.data(), data.size(), 0);
         if (!source) fail(zipCause(zip_get_error(out)));
         const zip_int64_t added = zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_UTF_8);
         if (added < 0) {
             zip_source_free(source);
             fail(zipCause(zip_get_error(out)));
         }
-        if (zip_set_file_compression(out, static_cast<zip_uint64_t>(added), ZIP_CM_DEFLATE, kDeflateLevel) !=
-            0)
+        if (!large && zip_set_file_compression(out, static_cast<zip_uint64_t>(added), ZIP_CM_DEFLATE,
+                                               kDeflateLevel) != 0)
             fail(zipCause(zip_get_error(out)));
         return added;
     };

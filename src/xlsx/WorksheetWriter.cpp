@@ -1,6 +1,7 @@
 #include "xlsx/WorksheetPart.h"
 
 #include "sheets/Error.h"
+#include "xlsx/LargeBuffer.h"
 #include "xlsx/CellRef.h"
 #include "xlsx/WorksheetStore.h"
 #include "xlsx/XmlScan.h"
@@ -97,7 +98,7 @@ public:
         if (!sheetData)
             throw sheets::Error("Kan ikke skrive «" + m_store.partName + "»: <sheetData> mangler i delen");
         std::string out;
-        out.reserve(frame.size() + xml.size() + xml.size() / 16);
+        reserveLarge(out, frame.size() + xml.size() + xml.size() / 16);
         if (sheetData->tag.selfClosing) {
             std::size_t slash = sheetData->end - 2;
             std::size_t mark = out.size();

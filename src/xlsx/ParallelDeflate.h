@@ -1,0 +1,22 @@
+#pragma once
+
+// Deflates a large part on several cores: the input is cut into chunks that are compressed at once,
+// each primed with the 32 KiB before it, and joined into one raw deflate stream (every chunk but the
+// last ends in a sync flush, so the joined blocks are byte-aligned and only the last is final).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace xlsx {
+
+struct DeflatedPart {
+    std::string data; // raw deflate stream, as a zip entry holds it
+    std::uint32_t crc = 0;
+    std::uint64_t size = 0; // uncompressed
+};
+
+// Throws sheets::Error when zlib fails (out of memory).
+DeflatedPart deflateParallel(std::string_view input, int level);
+
+} // namespace xlsx
