@@ -247,20 +247,25 @@ void applyExpansion(SheetStore& store, std::uint32_t master,
 // between the rows the group's references reach, one cell's reference moves and its neighbour's does
 // not, and no single master formula can say that: the group must become per-cell formulas. Judged on
 // the master's areas on any sheet (a qualified reference may name this one), whole columns aside.
-bool referencesShiftUnevenly(const SheetStore& store, const StoredFormula& master, std::uint32_t row) {
+bool referencesShiftUnevenly(const SheetStore& store, std::uint32_t index, std::uint32_t row) {
+    const StoredFormula& master = store.formulas[index];
     Area area = groupArea(master);
     if (area.top == area.bottom) return false; // every cell on one row moves alike
     std::int64_t up = static_cast<std::int64_t>(area.top) - master.row;
     std::int64_t down = static_cast<std::int64_t>(area.bottom) - master.row;
-    for (const FormulaArea& reference : analyzeFormula(store.formulaText(master)).areas) {
-        if (reference.firstRow == 1 && reference.lastRow == kMaxRow) continue;
+    auto [cached, fresh] = store.groupReads.try_emplace(index);
+    if (fresh)
+        for (const FormulaArea& reference : analyzeFormula(store.formulaText(master)).areas)
+            if (reference.firstRow != 1 || reference.lastRow != kMaxRow)
+                cached->second.emplace_back(reference.firstRow, reference.lastRow);
+    for (auto [firstRow, lastRow] : cached->second) {
         // Formula texts keep the numbering the part was read with until save; `row` is current.
         auto reach = [&](std::int64_t original, std::int64_t offset) {
             auto moved = std::clamp<std::int64_t>(original + offset, 1, kMaxRow);
             return static_cast<std::int64_t>(store.shift.map(static_cast<std::uint32_t>(moved)));
         };
-        std::int64_t first = reach(reference.firstRow, up);
-        std::int64_t last = reach(reference.lastRow, down);
+        std::int64_t first = reach(firstRow, up);
+        std::int64_t last = reach(lastRow, down);
         if (first < row && row <= last) return true;
     }
     return false;
@@ -425,7 +430,7 @@ void WorksheetPart::insertRow(std::uint32_t row, sheets::CopyOrigin origin) {
         Area area = groupArea(formula);
         if (!(area.top < row && row <= area.bottom)) {
             if (formula.kind == StoredFormula::Kind::SharedMaster &&
-                referencesShiftUnevenly(store, formula, row))
+                referencesShiftUnevenly(store, index, row))
                 cutGroups.push_back(index);
             continue;
         }

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace xlsx {
@@ -100,6 +102,9 @@ struct SheetStore {
     std::vector<std::string> rowAttributes;
     std::vector<ColumnStyle> columnStyles;
     RowShift shift; // the insertions made: formula texts are in the numbering before them
+    // Shared masters: the row spans their formula reads (whole columns left out), worked out once.
+    mutable std::unordered_map<std::uint32_t, std::vector<std::pair<std::uint32_t, std::uint32_t>>>
+        groupReads;
     bool dirty = false;
 
     mutable std::size_t lastBlock = 0; // where the previous lookup ended: the walk reads row after row
