@@ -66,7 +66,15 @@ void RecalcPlanner::collect(std::string_view formula, int sheet, Formula& into, 
                        : sheetIndex(area.lastSheet, sheet);
         if (first < 0 || last < 0) continue; // a sheet that is not there: #REF!, nothing to follow
         if (first > last) std::swap(first, last);
-        into.areas.push_back({first, last, area.firstRow, area.lastRow, area.firstColumn, area.lastColumn});
+        // A 3-D area may span sheets with different insertions: take the rows it covers on any of them.
+        auto top = kMaxRow, bottom = std::uint32_t{1};
+        for (int s = first; s <= last; ++s) {
+            const RowShift* shift = m_shifts.empty() ? nullptr : m_shifts[static_cast<std::size_t>(s)];
+            bool moved = shift && !shift->empty();
+            top = std::min(top, moved ? std::min(shift->map(area.firstRow), kMaxRow) : area.firstRow);
+            bottom = std::max(bottom, moved ? std::min(shift->map(area.lastRow), kMaxRow) : area.lastRow);
+        }
+        into.areas.push_back({first, last, top, bottom, area.firstColumn, area.lastColumn});
     }
     for (const auto& used : deps.names) {
         auto found = m_names.find(upper(used));

@@ -5,7 +5,10 @@
 // result may have changed when it reads, directly or through other formulas or defined names, a
 // written cell, an inserted row or a formula whose result may have changed; when it is volatile; when
 // it depends on positions (ROW, COLUMN, CELL) and rows moved; or when it reads what we cannot trace.
-// All positions are in the numbering after the insertions, formulas with their references rewritten.
+// Positions are in the numbering after the insertions; formulas as read, or with their references
+// rewritten when no shifts are set.
+
+#include "xlsx/RowShift.h"
 
 #include <cstdint>
 #include <string>
@@ -18,6 +21,10 @@ namespace xlsx {
 class RecalcPlanner {
 public:
     explicit RecalcPlanner(std::vector<std::string> sheetNames);
+
+    // The rows inserted per sheet (by sheet index; null where none): formulas may then be added as
+    // they were read, their areas are moved here, which is cheaper than rewriting every formula twice.
+    void setShifts(std::vector<const RowShift*> shifts) { m_shifts = std::move(shifts); }
 
     void addFormula(int sheet, std::uint32_t row, std::uint32_t column, std::string_view formula);
     // localSheet: 0-based sheet index for a sheet-scoped name, -1 for the workbook.
@@ -55,6 +62,7 @@ private:
     void dropReaders(int sheet, std::uint32_t row, std::uint32_t column, std::vector<std::size_t>& work);
 
     std::vector<std::string> m_sheetNames;
+    std::vector<const RowShift*> m_shifts;
     std::unordered_map<std::string, std::vector<Name>> m_names; // by upper-cased name
     std::vector<Formula> m_formulas;
     std::unordered_map<std::uint64_t, std::size_t> m_byCell;

@@ -295,14 +295,16 @@ void XlsxWorkbook::rewritePart(const std::string& name,
 
 void XlsxWorkbook::writeChangedSheets(bool rowsInserted) {
     RecalcPlanner planner(m_sheetOrder);
+    std::vector<const RowShift*> shifts;
+    for (const auto& sheet : m_sheets)
+        shifts.push_back(&sheet->shift());
+    planner.setShifts(std::move(shifts));
     for (const auto& name : m_workbook->definedNames())
         planner.addDefinedName(name.name, name.localSheet, name.formula);
     for (const auto& sheet : m_sheets) {
         if (sheet->kind() != SheetKind::Worksheet) continue;
-        auto context = shiftContext(sheet->name());
         sheet->part().forEachFormula([&](std::uint32_t row, std::uint32_t column, std::string_view formula) {
-            auto shifted = rowsInserted ? shiftFormula(formula, context) : std::nullopt;
-            planner.addFormula(sheet->index(), row, column, shifted ? std::string_view(*shifted) : formula);
+            planner.addFormula(sheet->index(), row, column, formula);
         });
         for (auto [row, column] : sheet->written())
             planner.markWritten(sheet->index(), row, column);
