@@ -228,3 +228,23 @@ TEST(XlsxWorkbook, EveryExcelWorkbookTakesWritesAndKeepsTheRest) {
     }
     EXPECT_GE(checked, 99);
 }
+
+TEST(XlsxWorkbook, AfterAnInsertionOnlyFormulasOverTheNewRowLoseTheirCache) {
+    TempDir dir;
+    auto path = dir.copy(fixture("engine/formulas.xlsx"));
+    {
+        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+        book->sheet(1).insertRow(3, sheets::CopyOrigin::FromLeftOrAbove);
+        book->save();
+    }
+    auto stock = sheetXml(path, "xl/worksheets/sheet1.xml");
+    auto other = sheetXml(path, "xl/worksheets/sheet2.xml");
+    EXPECT_STREQ(cellNode(stock, "B1").child_value("f"), "SUM(A1:A6)");
+    EXPECT_FALSE(hasCachedResult(stock, "B1")); // the range took in the new row
+    EXPECT_FALSE(hasCachedResult(stock, "D1")); // through B1
+    EXPECT_TRUE(hasCachedResult(stock, "C1"));
+    EXPECT_STREQ(cellNode(stock, "B8").child_value("f"), "SUM(A1:A7)");
+    EXPECT_STREQ(cellNode(other, "A1").child_value("f"), "Lager!A4+1");
+    EXPECT_TRUE(hasCachedResult(other, "A1")); // the cell it reads only moved
+    EXPECT_TRUE(hasCachedResult(other, "A4"));
+}
