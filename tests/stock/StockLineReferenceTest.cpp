@@ -172,59 +172,6 @@ TEST(StockLineReference, RandomOrdersBookAsTheRowByRowScanDoes) {
     EXPECT_GT(warned, 100);
 }
 
-// The inventory's sheets with their cell reads counted.
-class CountingSheet : public sheets::Worksheet {
-public:
-    CountingSheet(sheets::Worksheet& inner, long& reads) : m_inner(inner), m_reads(reads) {}
-    const std::string& name() const override { return m_inner.name(); }
-    sheets::CellValue cell(int row, int column) const override {
-        ++m_reads;
-        return m_inner.cell(row, column);
-    }
-    void setText(int row, int column, std::string_view text) override { m_inner.setText(row, column, text); }
-    void setNumber(int row, int column, double value) override { m_inner.setNumber(row, column, value); }
-    void insertRow(int row, sheets::CopyOrigin origin) override { m_inner.insertRow(row, origin); }
-
-private:
-    sheets::Worksheet& m_inner;
-    long& m_reads;
-};
-
-class CountingBook : public sheets::Workbook {
-public:
-    CountingBook(sheets::Workbook& inner, long& reads) : m_inner(inner) {
-        for (int i = 1; i <= inner.sheetCount(); ++i)
-            m_sheets.push_back(std::make_unique<CountingSheet>(inner.sheet(i), reads));
-    }
-    const std::filesystem::path& path() const override { return m_inner.path(); }
-    int sheetCount() const override { return m_inner.sheetCount(); }
-    sheets::Worksheet& sheet(int index) override { return *m_sheets.at(static_cast<std::size_t>(index - 1)); }
-    sheets::Worksheet& activeSheet() override { return sheet(1); }
-    void save() override { m_inner.save(); }
-
-private:
-    sheets::Workbook& m_inner;
-    std::vector<std::unique_ptr<CountingSheet>> m_sheets;
-};
-
-class CountingOpener : public testsupport::FakeWorkbookOpener {
-public:
-    CountingOpener(testsupport::FakeWorkbook& inventory, long& reads)
-        : m_inventory(inventory), m_reads(reads) {
-        add(inventory);
-    }
-    std::unique_ptr<sheets::Workbook> open(const std::filesystem::path& path,
-                                           sheets::OpenMode mode) override {
-        auto book = FakeWorkbookOpener::open(path, mode);
-        if (path != m_inventory.path()) return book;
-        return std::make_unique<CountingBook>(m_inventory, m_reads);
-    }
-
-private:
-    testsupport::FakeWorkbook& m_inventory;
-    long& m_reads;
-};
-
 // What makes a long list fast: the stock sheet is read once, not row by row for every order line.
 TEST_F(BookingTest, StockCellsAreReadOncePerRunNotOncePerOrderLine) {
     auto& hea = addStockSheet(inventory, "HEA", 2);
@@ -238,16 +185,13 @@ TEST_F(BookingTest, StockCellsAreReadOncePerRunNotOncePerOrderLine) {
                      {"HEA", "S355", i % 2 ? FakeValue(std::to_string(H) + ",5") : FakeValue(H), 100, "",
                       "Blank", 6, 1, "P"});
     }
-    long reads = 0;
-    CountingOpener counting(inventory, reads);
-    counting.add(order);
-    auto result = stock::runUpdate(ui, counting, options);
+    auto result = run();
     ASSERT_EQ(result.bookings.size(), 200u);
     EXPECT_EQ(
         std::count_if(result.bookings.begin(), result.bookings.end(), [](auto& b) { return b.rowInserted; }),
         100);
     // The key cells of every line once, and a few cells per order line.
-    EXPECT_LT(reads, 2001 * 5 + 200 * 15);
+    EXPECT_LT(hea.reads(), 2001 * 5 + 200 * 15);
 }
 
 } // namespace

@@ -81,6 +81,7 @@ void FakeSheet::checkWritable(int row, int column) const {
 }
 
 sheets::CellValue FakeSheet::cell(int row, int column) const {
+    ++m_reads;
     check(row, column);
     auto it = m_cells.find({row, column});
     if (it == m_cells.end()) return {};
@@ -91,6 +92,10 @@ sheets::CellValue FakeSheet::cell(int row, int column) const {
 void FakeSheet::setText(int row, int column, std::string_view text) {
     checkWritable(row, column);
     ++m_writes;
+    if (text.empty()) { // clears the cell, as the engine does
+        m_cells.erase({row, column});
+        return;
+    }
     FakeValue v;
     v.kind = sheets::CellValue::Kind::Text;
     v.text = text;

@@ -61,6 +61,7 @@ public:
     };
     const std::vector<Insertion>& insertions() const { return m_insertions; }
     int writes() const { return m_writes; }
+    int reads() const { return m_reads; } // cell() calls
 
 private:
     void check(int row, int column) const;
@@ -72,6 +73,7 @@ private:
     std::map<std::pair<int, int>, FakeValue> m_cells;
     std::vector<Insertion> m_insertions;
     int m_writes = 0;
+    mutable int m_reads = 0;
 };
 
 class FakeWorkbook : public sheets::Workbook {
