@@ -34,6 +34,7 @@ public:
 
     // Writes a text cell (stays text: "200" is not turned into a number) or a number cell at
     // (row, column), keeping the cell's style; a written value replaces a formula.
+    // An empty text clears the cell's value (its style stays), as the application does.
     // Throws sheets::Error as cell() does, and for a workbook opened read-only.
     virtual void setText(int row, int column, std::string_view text) = 0;
     virtual void setNumber(int row, int column, double value) = 0;

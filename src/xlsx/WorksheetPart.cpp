@@ -383,6 +383,11 @@ sheets::CellValue WorksheetPart::cell(std::uint32_t row, std::uint32_t column) c
 void WorksheetPart::setText(std::uint32_t row, std::uint32_t column, std::string_view text) {
     SheetStore& store = *m_store;
     checkWritable(store, row, column);
+    if (text.empty()) {
+        // An empty value clears the cell, as the application does; its style stays.
+        cellForWrite(store, row, column).kind = ValueKind::Empty;
+        return;
+    }
     std::uint32_t index = store.sharedStrings->add(text);
     StoredCell& cell = cellForWrite(store, row, column);
     cell.kind = ValueKind::SharedString;

@@ -248,3 +248,25 @@ TEST(XlsxWorkbook, AfterAnInsertionOnlyFormulasOverTheNewRowLoseTheirCache) {
     EXPECT_TRUE(hasCachedResult(other, "A1")); // the cell it reads only moved
     EXPECT_TRUE(hasCachedResult(other, "A4"));
 }
+
+TEST(XlsxWorkbook, AnEmptyTextClearsTheCell) {
+    TempDir dir;
+    auto path = dir.copy(corpus("tutorial01.xlsx"));
+    {
+        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+        book->sheet(1).setText(1, 1, "");
+        book->sheet(1).setText(8, 1, "");
+        EXPECT_EQ(book->sheet(1).cell(1, 1).kind, CellValue::Kind::Empty);
+        book->save();
+    }
+    auto lines = dumpLines(path);
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(), [](const auto& l) { return l.starts_with("Sheet1!A1:"); }),
+        0);
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(), [](const auto& l) { return l.starts_with("Sheet1!A8:"); }),
+        0);
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(), [](const auto& l) { return l.starts_with("Sheet1!A2:"); }),
+        1);
+}
