@@ -52,8 +52,9 @@ double StockLines::number(int row, int column) {
 
 std::optional<std::uint32_t> StockLines::gradeId(std::string_view grade) const {
     if (grade.empty()) return kBlank;
+    // An id outlives the rows that had its text when they are read again.
     auto it = m_gradeIds.find(grade);
-    if (it == m_gradeIds.end()) return std::nullopt;
+    if (it == m_gradeIds.end() || m_gradeFirst[it->second] == kNone) return std::nullopt;
     return it->second;
 }
 

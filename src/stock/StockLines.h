@@ -25,13 +25,12 @@ namespace stock {
 //
 // Whatever cannot be cached is read from the sheet when asked for, so it fails where a row-by-row
 // scan would: a cell holding an error value, and rows from a column-2 error value or the sheet's last
-// row on (the list then has no end here: complete() is false).
+// row on (the list then has no end here, and indexed() is false).
 class StockLines {
 public:
     StockLines(sheets::Worksheet& sheet, const sheets::TextFormat& format, int Dim);
 
     int Dim() const { return m_dim; }
-    const sheets::Worksheet& sheet() const { return m_sheet; }
 
     // CellStr2 / CellReal2 of (row, column); the view lasts until the next text() or change.
     std::string_view text(int row, int column);
@@ -110,7 +109,7 @@ private:
     };
 
     sheets::Worksheet& m_sheet;
-    const sheets::TextFormat& m_format;
+    const sheets::TextFormat m_format;
     int m_dim;
     std::string m_arena; // texts of the cached cells; rewritten cells leave their old text behind
     std::string m_scratch;
