@@ -530,6 +530,10 @@ bool WorksheetPart::dirty() const {
     return m_store->dirty;
 }
 
+bool WorksheetPart::mayReferToOtherSheets() const {
+    return m_store->xml.find('!') != std::string::npos;
+}
+
 void WorksheetPart::forEachFormula(const std::function<void(std::uint32_t row, std::uint32_t column,
                                                             std::string_view formula)>& visit) const {
     const SheetStore& store = *m_store;

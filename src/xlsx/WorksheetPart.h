@@ -63,6 +63,9 @@ public:
     void insertRow(std::uint32_t row, sheets::CopyOrigin origin);
 
     bool dirty() const;
+    // False when nothing in the part names another sheet (no '!' anywhere): then rows inserted on
+    // other sheets cannot change it.
+    bool mayReferToOtherSheets() const;
     // The whole part as it is now: untouched rows as they were read, <dimension> set to the used range
     // when the sheet changed (after rewriteFrame). With nothing changed, the original bytes.
     std::string serialize(const SaveHooks& hooks) const;

@@ -323,6 +323,10 @@ void XlsxWorkbook::writeChangedSheets(bool rowsInserted) {
         if (sheet->kind() != SheetKind::Worksheet) continue;
         auto& part = sheet->part();
         bool touched = part.dirty();
+        // A sheet nothing can have changed is left as it is, without writing it out to compare.
+        if (!touched && !planner.dropsOn(sheet->index()) && sheet->shift().empty() &&
+            (!rowsInserted || !part.mayReferToOtherSheets()))
+            continue;
         auto context = shiftContext(sheet->name());
         SaveHooks hooks;
         hooks.dropCachedResult = [&](std::uint32_t row, std::uint32_t column) {
