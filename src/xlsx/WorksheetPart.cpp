@@ -530,6 +530,21 @@ bool WorksheetPart::dirty() const {
     return m_store->dirty;
 }
 
+void WorksheetPart::expandSharedFormulasNamingOtherSheets() {
+    SheetStore& store = *m_store;
+    std::vector<std::uint32_t> masters;
+    for (std::uint32_t index : store.trackedGroups) {
+        const StoredFormula& formula = store.formulas[index];
+        if (formula.kind == StoredFormula::Kind::SharedMaster &&
+            store.formulaText(formula).find('!') != std::string::npos)
+            masters.push_back(index);
+    }
+    for (std::uint32_t master : masters) {
+        auto expansion = expansionOf(store, master);
+        applyExpansion(store, master, expansion);
+    }
+}
+
 bool WorksheetPart::mayReferToOtherSheets() const {
     return m_store->xml.find('!') != std::string::npos;
 }

@@ -62,6 +62,11 @@ public:
     // nothing, when content would pass the last row or the row would cut through an array formula.
     void insertRow(std::uint32_t row, sheets::CopyOrigin origin);
 
+    // Gives every cell of each shared-formula group whose formula names another sheet a formula of
+    // its own: rows inserted on that sheet may move the references of some of its cells and not of
+    // others, which one shared formula cannot express.
+    void expandSharedFormulasNamingOtherSheets();
+
     bool dirty() const;
     // False when nothing in the part names another sheet (no '!' anywhere): then rows inserted on
     // other sheets cannot change it.

@@ -303,6 +303,8 @@ void XlsxWorkbook::writeChangedSheets(bool rowsInserted) {
         planner.addDefinedName(name.name, name.localSheet, name.formula);
     for (const auto& sheet : m_sheets) {
         if (sheet->kind() != SheetKind::Worksheet) continue;
+        if (rowsInserted && sheet->part().mayReferToOtherSheets())
+            sheet->part().expandSharedFormulasNamingOtherSheets();
         sheet->part().forEachFormula([&](std::uint32_t row, std::uint32_t column, std::string_view formula) {
             planner.addFormula(sheet->index(), row, column, formula);
         });

@@ -270,3 +270,22 @@ TEST(XlsxWorkbook, AnEmptyTextClearsTheCell) {
         std::count_if(lines.begin(), lines.end(), [](const auto& l) { return l.starts_with("Sheet1!A2:"); }),
         1);
 }
+
+// A shared group on one sheet reading another: rows inserted there move the references of the cells
+// below the insertion and not of those above, so the group cannot stay one formula.
+TEST(XlsxWorkbook, SharedFormulasReadingASheetThatGotRowsKeepEachCellsOwnReference) {
+    TempDir dir;
+    auto path = dir.copy(fixture("engine/shared-other-sheet.xlsx"));
+    {
+        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+        book->sheet(1).insertRow(5, sheets::CopyOrigin::FromLeftOrAbove);
+        book->save();
+    }
+    auto lines = dumpLines(path, true);
+    for (int row = 1; row <= 10; ++row) {
+        int read = row < 5 ? row : row + 1;
+        std::string expected =
+            "Oversikt!B" + std::to_string(row) + ":f:=Lager!A" + std::to_string(read) + "*2";
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), expected), 1) << expected;
+    }
+}
