@@ -3,6 +3,7 @@
 #include "xlsx/CellRef.h"
 #include "xlsx/FormulaTokenizer.h"
 #include "xlsx/ReferenceShifter.h"
+#include "xlsx/ReferenceSyntax.h"
 
 #include <algorithm>
 
@@ -45,9 +46,8 @@ RecalcPlanner::RecalcPlanner(std::vector<std::string> sheetNames)
 
 int RecalcPlanner::sheetIndex(std::string_view name, int fallback) const {
     if (name.empty()) return fallback;
-    auto wanted = upper(name);
     for (std::size_t i = 0; i < m_sheetNames.size(); ++i)
-        if (upper(m_sheetNames[i]) == wanted) return static_cast<int>(i);
+        if (sameSheetName(m_sheetNames[i], name)) return static_cast<int>(i);
     return -1;
 }
 

@@ -8,6 +8,7 @@
 #include "xlsx/PartShifter.h"
 #include "xlsx/RecalcPlanner.h"
 #include "xlsx/ReferenceShifter.h"
+#include "xlsx/ReferenceSyntax.h"
 #include "xlsx/Relationships.h"
 #include "xlsx/RowInsertion.h"
 #include "xlsx/RowShift.h"
@@ -271,15 +272,8 @@ std::unique_ptr<WorksheetPart> XlsxWorkbook::loadWorksheet(const std::string& pa
 }
 
 const RowShift* XlsxWorkbook::shiftOf(std::string_view sheetName) const {
-    auto upper = [](std::string_view text) {
-        std::string result(text);
-        for (auto& c : result)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        return result;
-    };
-    auto wanted = upper(sheetName);
     for (const auto& sheet : m_sheets)
-        if (!sheet->shift().empty() && upper(sheet->name()) == wanted) return &sheet->shift();
+        if (!sheet->shift().empty() && sameSheetName(sheet->name(), sheetName)) return &sheet->shift();
     return nullptr;
 }
 

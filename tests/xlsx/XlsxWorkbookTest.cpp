@@ -6,6 +6,7 @@
 #include "support/ZipEntries.h"
 
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 #include <sstream>
@@ -27,6 +28,13 @@ pugi::xml_document sheetXml(const std::filesystem::path& book, const std::string
     EXPECT_TRUE(xml.has_value()) << part;
     EXPECT_TRUE(doc.load_string(xml.value_or("").c_str()));
     return doc;
+}
+
+// Opens the workbook for writing, makes the change and saves it.
+void editAndSave(const std::filesystem::path& path, const std::function<void(sheets::Workbook&)>& edit) {
+    auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+    edit(*book);
+    book->save();
 }
 
 bool hasCachedResult(const pugi::xml_document& sheet, const std::string& ref) {
@@ -115,11 +123,7 @@ TEST(XlsxWorkbook, WrittenCellsReadBackAndNothingElseChanges) {
 TEST(XlsxWorkbook, ChangedWorkbookLosesItsCalcChainAndAsksForRecalculation) {
     TempDir dir;
     auto path = dir.copy(corpus("tutorial01.xlsx"));
-    {
-        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
-        book->sheet(1).setNumber(1, 2, 2000);
-        book->save();
-    }
+    editAndSave(path, [](sheets::Workbook& book) { book.sheet(1).setNumber(1, 2, 2000); });
     auto names = zipEntryNames(path);
     EXPECT_EQ(std::count(names.begin(), names.end(), "xl/calcChain.xml"), 0);
     EXPECT_EQ(zipEntry(path, "[Content_Types].xml")->find("calcChain"), std::string::npos);
@@ -155,11 +159,7 @@ TEST(XlsxWorkbook, OnlyResultsThatCanHaveChangedLoseTheirCache) {
 TEST(XlsxWorkbook, SavingWithoutChangesKeepsEveryEntry) {
     TempDir dir;
     auto path = dir.copy(corpus("tutorial01.xlsx"));
-    {
-        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
-        book->sheet(1).cell(5, 2);
-        book->save();
-    }
+    editAndSave(path, [](sheets::Workbook& book) { book.sheet(1).cell(5, 2); });
     auto result = runProcess({TULVERKAN_PYTHON, std::string(TULVERKAN_CORPUS) + "/../tools/xlsx-entries",
                               corpus("tutorial01.xlsx").string(), path.string()});
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
@@ -232,11 +232,9 @@ TEST(XlsxWorkbook, EveryExcelWorkbookTakesWritesAndKeepsTheRest) {
 TEST(XlsxWorkbook, AfterAnInsertionOnlyFormulasOverTheNewRowLoseTheirCache) {
     TempDir dir;
     auto path = dir.copy(fixture("engine/formulas.xlsx"));
-    {
-        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
-        book->sheet(1).insertRow(3, sheets::CopyOrigin::FromLeftOrAbove);
-        book->save();
-    }
+    editAndSave(path, [](sheets::Workbook& book) {
+        book.sheet(1).insertRow(3, sheets::CopyOrigin::FromLeftOrAbove);
+    });
     auto stock = sheetXml(path, "xl/worksheets/sheet1.xml");
     auto other = sheetXml(path, "xl/worksheets/sheet2.xml");
     EXPECT_STREQ(cellNode(stock, "B1").child_value("f"), "SUM(A1:A6)");
@@ -276,11 +274,9 @@ TEST(XlsxWorkbook, AnEmptyTextClearsTheCell) {
 TEST(XlsxWorkbook, SharedFormulasReadingASheetThatGotRowsKeepEachCellsOwnReference) {
     TempDir dir;
     auto path = dir.copy(fixture("engine/shared-other-sheet.xlsx"));
-    {
-        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
-        book->sheet(1).insertRow(5, sheets::CopyOrigin::FromLeftOrAbove);
-        book->save();
-    }
+    editAndSave(path, [](sheets::Workbook& book) {
+        book.sheet(1).insertRow(5, sheets::CopyOrigin::FromLeftOrAbove);
+    });
     auto lines = dumpLines(path, true);
     for (int row = 1; row <= 10; ++row) {
         int read = row < 5 ? row : row + 1;
