@@ -1,0 +1,142 @@
+#include "orders/Opener.h"
+
+#include "BiffScan.h"
+#include "OdsReader.h"
+#include "OleFile.h"
+#include "ReadOnlyWorkbook.h"
+#include "XlsReader.h"
+#include "ZipArchive.h"
+#include "sheets/Error.h"
+#include "xlsx/XlsxWorkbook.h"
+
+#include <array>
+#include <fstream>
+
+namespace orders {
+
+namespace {
+
+enum class Content { ForTheEngine, Ole, BareBiff, Ods, Text, Other };
+
+constexpr std::array<unsigned char, 8> kOleMagic{0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+constexpr const char* kPasswordCause =
+    "arbeidsboken er beskyttet med passord; fjern passordet i regnearkprogrammet og lagre den på nytt";
+
+std::uint16_t le16(const std::string& bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                      static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+// A bare BIFF stream starts with a BOF record: 0x0009 (BIFF2), 0x0209, 0x0409, 0x0809.
+bool isBareBiff(const std::string& head) {
+    if (head.size() < 8) return false;
+    const auto type = le16(head, 0);
+    const auto size = le16(head, 2);
+    return (type == 0x0009 || type == 0x0209 || type == 0x0409 || type == 0x0809) && size >= 4 && size <= 20;
+}
+
+// Text has no control characters but tabs, line and page breaks; any 8-bit encoding will do.
+bool isText(const std::string& head) {
+    for (unsigned char c : head)
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f') return false;
+    return true;
+}
+
+bool isOpenDocumentSpreadsheet(const std::string& mimeType) {
+    return mimeType == "application/vnd.oasis.opendocument.spreadsheet" ||
+           mimeType == "application/vnd.oasis.opendocument.spreadsheet-template";
+}
+
+// Files the engine has its own words for (missing, a folder, empty, a zip) go to it.
+Content sniff(const std::filesystem::path& path, std::string& head) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return Content::ForTheEngine;
+    std::ifstream in(path, std::ios::binary);
+    head.resize(4096);
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    if (!in.eof() && !in) return Content::ForTheEngine;
+    if (head.empty()) return Content::ForTheEngine;
+    if (head.size() >= kOleMagic.size() &&
+        std::equal(kOleMagic.begin(), kOleMagic.end(), head.begin(),
+                   [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); }))
+        return Content::Ole;
+    if (head.starts_with("PK")) {
+        auto mimeType = zipMimeType(path);
+        return mimeType && isOpenDocumentSpreadsheet(*mimeType) ? Content::Ods : Content::ForTheEngine;
+    }
+    if (isBareBiff(head)) return Content::BareBiff;
+    return isText(head) ? Content::Text : Content::Other;
+}
+
+void refuseWriting(const std::filesystem::path& path, sheets::OpenMode mode, const char* format) {
+    if (mode != sheets::OpenMode::ReadWrite) return;
+    throw sheets::Error("Kan ikke åpne " + quoted(path) + " for endring: arbeidsboken er i " + format +
+                        "-formatet, som bare kan leses her; lagre den som .xlsx i regnearkprogrammet først");
+}
+
+[[noreturn]] void refuseVersion(const std::filesystem::path& path, const std::string& version) {
+    failOpen(path, "arbeidsboken er i et gammelt .xls-format (" + version +
+                       ") som ikke kan leses her; åpne den i regnearkprogrammet og lagre den som .xlsx");
+}
+
+std::unique_ptr<sheets::Workbook> openCompound(const std::filesystem::path& path, sheets::OpenMode mode) {
+    auto ole = OleFile::open(path);
+    if (!ole) failOpen(path, "filen er en skadet OLE-fil");
+    if (ole->hasStream("EncryptedPackage")) failOpen(path, kPasswordCause);
+    const char* streamName = ole->hasStream("Workbook") ? "Workbook"
+                             : ole->hasStream("Book")   ? "Book"
+                                                        : nullptr;
+    if (!streamName)
+        failOpen(path, "filen er et OLE-dokument uten arbeidsbok (for eksempel et tekstdokument), ikke en "
+                       "arbeidsbok");
+    refuseWriting(path, mode, ".xls");
+    auto stream = ole->readStream(streamName);
+    if (!stream) failOpen(path, "filen er en skadet OLE-fil: arbeidsboken kan ikke leses til endes");
+    const auto biff = scanBiff(*stream);
+    if (biff.encrypted) failOpen(path, kPasswordCause);
+    if (biff.version == 0) refuseVersion(path, "ukjent BIFF-versjon");
+    return readXls(path, biff);
+}
+
+// Excel 2.1 to 4.0 saved a sheet as a bare BIFF stream; FreeXL reads the single worksheets of
+// BIFF2 to BIFF4, not the workbooks of 4.0, charts or macro sheets, nor BIFF5 outside a compound file.
+std::unique_ptr<sheets::Workbook> openBareBiff(const std::filesystem::path& path, sheets::OpenMode mode,
+                                               const std::string& head) {
+    refuseWriting(path, mode, ".xls");
+    const auto type = le16(head, 0);
+    const auto sheetType = le16(head, 6); // the BOF body: version, then sheet type
+    const std::string version = type == 0x0009   ? "BIFF2"
+                                : type == 0x0209 ? "BIFF3"
+                                : type == 0x0409 ? "BIFF4"
+                                                 : "BIFF5 eller nyere uten OLE-beholder";
+    if (type == 0x0809) refuseVersion(path, version);
+    if (sheetType == 0x0100) refuseVersion(path, version + "-arbeidsbok med flere ark");
+    if (sheetType != 0x0010) refuseVersion(path, version + " som ikke er et regneark");
+    return readLegacyXls(path);
+}
+
+} // namespace
+
+std::unique_ptr<sheets::Workbook> openWorkbook(const std::filesystem::path& path, sheets::OpenMode mode) {
+    std::string head;
+    switch (sniff(path, head)) {
+    case Content::Ole:
+        return openCompound(path, mode);
+    case Content::BareBiff:
+        return openBareBiff(path, mode, head);
+    case Content::Ods:
+        refuseWriting(path, mode, ".ods");
+        return readOds(path);
+    case Content::Text:
+        failOpen(path, "filen er en tekstfil (for eksempel .csv), ikke en arbeidsbok; åpne den i "
+                       "regnearkprogrammet og lagre den som .xlsx");
+    case Content::Other:
+        failOpen(path, "filen er ikke en arbeidsbok (.xlsx, .xlsm, .xls eller .ods)");
+    case Content::ForTheEngine:
+        break;
+    }
+    return xlsx::openWorkbook(path, mode);
+}
+
+} // namespace orders
