@@ -1,8 +1,8 @@
 #include "batch/Batch.h"
 
+#include "orders/Opener.h"
 #include "sheets/DefaultDir.h"
 #include "stock/UserInterface.h"
-#include "xlsx/XlsxWorkbook.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -126,7 +126,7 @@ int runBatch(const QStringList& args, std::ostream& out, std::ostream& err) {
     stock::UpdateOptions options;
     options.dryRun = parser.isSet(dryRunOption);
     TerminalInterface ui(pathArgument(files[0]), pathArgument(files[1]), err);
-    xlsx::Opener opener;
+    orders::Opener opener;
     stock::UpdateResult result;
     try {
         options.textFormat = systemTextFormat();

@@ -200,6 +200,28 @@ TEST_F(BatchOnSamples, InventoryOpenInAnotherProgram) {
     EXPECT_EQ(readFile(m_inventory), before);
 }
 
+// Orders arrive as .xls and .ods too; the inventory stays .xlsx, and one of another format is left alone.
+TEST(BatchFormats, BooksAnXlsOrderAndRefusesAnOdsInventory) {
+    TempDir dir;
+    const fs::path inventory =
+        dir.copy(testsupport::fixture("stock/cases/book-and-create/inventory.xlsx"), "Tulverkan.xlsx");
+    const fs::path order =
+        dir.copy(testsupport::fixture("orders/cases/book-and-create.xls"), "Bestilling.xls");
+    auto run = runBatch({inventory.string(), order.string()});
+    ASSERT_EQ(run.exitCode, batch::kDone) << run.err;
+    EXPECT_EQ(testsupport::openpyxlDump(inventory),
+              readFile(testsupport::fixture("stock/cases/book-and-create/expected.txt")));
+
+    const fs::path odsInventory =
+        dir.copy(testsupport::fixture("orders/cases/book-and-create.ods"), "Lager.ods");
+    const std::string before = readFile(odsInventory);
+    auto refused = runBatch({odsInventory.string(), order.string()});
+    EXPECT_EQ(refused.exitCode, batch::kNotDone);
+    EXPECT_NE(refused.err.find("lagre den som .xlsx i regnearkprogrammet først.\n"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(readFile(odsInventory), before);
+}
+
 TEST(BatchUsage, BadUsageExitsWithTwoAndTheUsage) {
     struct Case {
         std::vector<std::string> args;
