@@ -5,6 +5,8 @@
 
 #include <zip.h>
 
+#include <algorithm>
+
 namespace orders {
 
 ZipArchive::ZipArchive(const std::filesystem::path& path, const char* formatName)
@@ -35,6 +37,10 @@ std::optional<std::string> ZipArchive::read(const char* name, std::size_t limit)
     zip_file_t* file = zip_fopen_index(m_zip, static_cast<zip_uint64_t>(index), 0);
     if (!file) fail(std::string("kan ikke leses (") + zip_strerror(m_zip) + ")");
     std::string text;
+    zip_stat_t stat;
+    // The declared size spares the string its doublings; it is not trusted beyond that.
+    if (zip_stat_index(m_zip, static_cast<zip_uint64_t>(index), 0, &stat) == 0 && (stat.valid & ZIP_STAT_SIZE))
+        text.reserve(static_cast<std::size_t>(std::min<zip_uint64_t>(stat.size, limit)));
     char buffer[1 << 16];
     zip_int64_t n;
     // Read to the end rather than trusting the declared size, which a damaged archive may understate.
