@@ -137,6 +137,25 @@ TEST(XlsValues, DatesOfThe1904SystemComeAsSerialsOf1900) {
     EXPECT_EQ(describe(sheet.cell(2, 1)), "number 100");           // a plain number is not moved
 }
 
+// BIFF5 keeps texts in the workbook's code page and the workbook in a stream named Book.
+TEST(XlsValues, Excel95Workbook) {
+    auto book = orders::openWorkbook(orderFixture("excel95.xls"), sheets::OpenMode::ReadOnly);
+    ASSERT_EQ(book->sheetCount(), 2);
+    EXPECT_EQ(book->sheet(1).cell(1, 1).text, "Forside");
+    const auto& sheet = book->activeSheet();
+    EXPECT_EQ(sheet.name(), "Bestilling");
+    EXPECT_EQ(describe(sheet.cell(10, 2)), "text \"Kranbane skinner\"");
+    EXPECT_EQ(describe(sheet.cell(10, 3)), "text \"Bjørnevik\"");
+    EXPECT_EQ(describe(sheet.cell(10, 4)), "number 200");
+    EXPECT_EQ(describe(sheet.cell(10, 5)), "number 100");
+    EXPECT_EQ(describe(sheet.cell(10, 6)), "text \"Ø 42,4\"");
+    EXPECT_EQ(describe(sheet.cell(10, 7)), "date 45365");
+    EXPECT_EQ(describe(sheet.cell(10, 8)), "boolean 1");
+    EXPECT_EQ(describe(sheet.cell(10, 9)), "error #N/A");
+    EXPECT_EQ(describe(sheet.cell(10, 10)), "number 5");
+    EXPECT_THROW(sheet.cell(16385, 1), sheets::Error);
+}
+
 // Excel 2.1 wrote bare BIFF streams; FreeXL reads them, with dates by its own rule.
 TEST(XlsValues, Biff2Worksheet) {
     auto book = orders::openWorkbook(orderFixture("biff2.xls"), sheets::OpenMode::ReadOnly);
