@@ -143,7 +143,7 @@ std::unique_ptr<sheets::Workbook> readXls(const std::filesystem::path& path, con
         }
         addCells(sheet, cells);
     }
-    if (biff.activeTab >= 0) book->setActiveSheet(static_cast<std::size_t>(biff.activeTab));
+    book->setActiveSheet(static_cast<std::size_t>(biff.activeTab));
     return book;
 }
 
