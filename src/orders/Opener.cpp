@@ -9,6 +9,7 @@
 #include "sheets/Error.h"
 #include "xlsx/XlsxWorkbook.h"
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 
