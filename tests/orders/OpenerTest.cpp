@@ -42,6 +42,8 @@ struct Refusal {
 TEST(Opener, RefusesWhatItCannotReadNamingFileAndFormat) {
     TempDir dir;
     testsupport::writeFile(dir / "tilfeldig.xls", std::string("\x01\x02\x03\x00 ikke noe kjent", 20));
+    testsupport::writeFile(dir / "avkuttet.xls",
+                           std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\x7F'));
     const std::vector<Refusal> refusals = {
         {orderFixture("binary.xlsb"), "binært format (.xlsb)"},
         {testsupport::fixture("package/password.xlsx"), "beskyttet med passord"},
@@ -51,6 +53,7 @@ TEST(Opener, RefusesWhatItCannotReadNamingFileAndFormat) {
         {orderFixture("order.csv"), "tekstfil (for eksempel .csv)"},
         {orderFixture("biff4-workbook.xls"), "gammelt .xls-format (BIFF4-arbeidsbok med flere ark)"},
         {dir / "tilfeldig.xls", "ikke en arbeidsbok (.xlsx, .xlsm, .xls eller .ods)"},
+        {dir / "avkuttet.xls", "skadet OLE-fil"},
     };
     for (const auto& refusal : refusals) {
         TempDir work;
