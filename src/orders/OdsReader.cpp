@@ -181,45 +181,58 @@ private:
         return value;
     }
 
-    // Paragraphs joined by line breaks. In a paragraph's own text a run of blanks is one space; text:s
-    // stands for spaces that are kept, text:tab and text:line-break for their characters.
+    // Paragraphs joined by line breaks. Blanks of the XML text collapse to one space, none at the
+    // start of a paragraph; one at its end is kept, since LibreOffice writes a single trailing blank
+    // so and reads it back. text:s stands for spaces that are kept, text:tab and text:line-break for
+    // their characters.
     std::string paragraphs(pugi::xml_node cell) const {
         std::string out;
         bool first = true;
         for (auto paragraph : cell.children(m_paragraph.c_str())) {
             if (!first) out += '\n';
             first = false;
-            bool blank = false;
-            appendText(paragraph, out, blank);
+            Blanks blanks;
+            appendText(paragraph, out, blanks);
+            blanks.flush(out);
         }
         return out;
     }
 
-    void appendText(pugi::xml_node node, std::string& out, bool& blank) const {
+    // A collapsed space is written when something follows it, and not at the start.
+    struct Blanks {
+        bool atStart = true;
+        bool pending = false;
+        void flush(std::string& out) {
+            if (pending && !atStart) out += ' ';
+            pending = false;
+            atStart = false;
+        }
+    };
+
+    void appendText(pugi::xml_node node, std::string& out, Blanks& blanks) const {
         for (auto child : node.children()) {
             if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
                 for (const char* c = child.value(); *c; ++c) {
-                    const bool isBlank = *c == ' ' || *c == '\t' || *c == '\n' || *c == '\r';
-                    if (isBlank && !blank)
-                        out += ' ';
-                    else if (!isBlank)
+                    if (*c == ' ' || *c == '\t' || *c == '\n' || *c == '\r') {
+                        blanks.pending = true;
+                    } else {
+                        blanks.flush(out);
                         out += *c;
-                    blank = isBlank;
+                    }
                 }
             } else if (child.type() == pugi::node_element) {
                 if (m_space == child.name()) {
-                    out.append(static_cast<std::size_t>(
-                                   std::max(1, repeatOf(child.attribute(m_spaceCount.c_str())))),
+                    blanks.flush(out);
+                    out.append(static_cast<std::size_t>(repeatOf(child.attribute(m_spaceCount.c_str()))),
                                ' ');
-                    blank = false;
                 } else if (m_tab == child.name()) {
+                    blanks.flush(out);
                     out += '\t';
-                    blank = false;
                 } else if (m_lineBreak == child.name()) {
+                    blanks.flush(out);
                     out += '\n';
-                    blank = false;
                 } else if (m_annotation != child.name()) {
-                    appendText(child, out, blank); // spans, links, fields
+                    appendText(child, out, blanks); // spans, links, fields
                 }
             }
         }

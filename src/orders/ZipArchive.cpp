@@ -39,7 +39,8 @@ std::optional<std::string> ZipArchive::read(const char* name, std::size_t limit)
     std::string text;
     zip_stat_t stat;
     // The declared size spares the string its doublings; it is not trusted beyond that.
-    if (zip_stat_index(m_zip, static_cast<zip_uint64_t>(index), 0, &stat) == 0 && (stat.valid & ZIP_STAT_SIZE))
+    if (zip_stat_index(m_zip, static_cast<zip_uint64_t>(index), 0, &stat) == 0 &&
+        (stat.valid & ZIP_STAT_SIZE))
         text.reserve(static_cast<std::size_t>(std::min<zip_uint64_t>(stat.size, limit)));
     char buffer[1 << 16];
     zip_int64_t n;

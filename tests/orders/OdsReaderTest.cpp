@@ -80,26 +80,26 @@ TEST(OdsReader, RepeatedRowsAndColumnsAreRuns) {
 }
 
 // Text as the paragraphs hold it: text:s spaces kept, text:tab and text:line-break as characters,
-// paragraphs on lines of their own, blanks of the XML itself one space, spans and links read through,
-// annotations left out.
+// paragraphs on lines of their own, blanks of the XML itself one space and none at the start of a
+// paragraph, spans and links read through, annotations left out.
 TEST(OdsReader, TextOfParagraphs) {
     OdsFile ods(table(
-        "Ark1",
-        "<t:table-row>"
-        "<t:table-cell o:value-type=\"string\"><x:p>to<x:s x:c=\"3\"/>mellom<x:s/>rom</x:p></t:table-cell>"
-        "<t:table-cell o:value-type=\"string\"><x:p>a<x:tab/>b<x:line-break/>c</x:p></t:table-cell>"
-        "<t:table-cell o:value-type=\"string\"><x:p>linje 1</x:p><x:p>linje 2</x:p></t:table-cell>"
-        "<t:table-cell o:value-type=\"string\"><o:annotation><x:p>notat</x:p></o:annotation>"
-        "<x:p>\n   S235 \n <x:span>JR</x:span> <x:a>lenke</x:a></x:p></t:table-cell>"
-        "<t:table-cell o:value-type=\"string\" o:string-value=\"verdien\"><x:p>vist</x:p>"
-        "</t:table-cell>"
-        "</t:table-row>"));
+        "Ark1", "<t:table-row>"
+                "<t:table-cell o:value-type=\"string\"><x:p><x:s/>to<x:s x:c=\"3\"/>mellom "
+                "<x:s/>rom<x:s/></x:p></t:table-cell>"
+                "<t:table-cell o:value-type=\"string\"><x:p>a<x:tab/>b<x:line-break/>c</x:p></t:table-cell>"
+                "<t:table-cell o:value-type=\"string\"><x:p>linje 1</x:p><x:p>linje 2</x:p></t:table-cell>"
+                "<t:table-cell o:value-type=\"string\"><o:annotation><x:p>notat</x:p></o:annotation>"
+                "<x:p>\n   S235 \n <x:span>JR</x:span> <x:a>lenke</x:a> \n</x:p></t:table-cell>"
+                "<t:table-cell o:value-type=\"string\" o:string-value=\"verdien\"><x:p>vist</x:p>"
+                "</t:table-cell>"
+                "</t:table-row>"));
     auto book = ods.open();
     const auto& sheet = book->sheet(1);
-    EXPECT_EQ(sheet.cell(1, 1).text, "to   mellom rom");
+    EXPECT_EQ(sheet.cell(1, 1).text, " to   mellom  rom ");
     EXPECT_EQ(sheet.cell(1, 2).text, "a\tb\nc");
     EXPECT_EQ(sheet.cell(1, 3).text, "linje 1\nlinje 2");
-    EXPECT_EQ(sheet.cell(1, 4).text, " S235 JR lenke");
+    EXPECT_EQ(sheet.cell(1, 4).text, "S235 JR lenke ");
     EXPECT_EQ(sheet.cell(1, 5).text, "verdien");
 }
 
