@@ -79,6 +79,22 @@ TEST(OdsReader, RepeatedRowsAndColumnsAreRuns) {
     EXPECT_EQ(sheet.cell(1000004, 16383).kind, Kind::Empty);
 }
 
+// The cells a merged cell covers keep their columns, and whatever value LibreOffice kept in them, as
+// it writes them to .xlsx.
+TEST(OdsReader, CoveredCellsTakeTheirColumns) {
+    OdsFile ods(table("Ark1",
+                      "<t:table-row><t:table-cell o:value-type=\"string\" t:number-columns-spanned=\"3\">"
+                      "<x:p>flettet</x:p></t:table-cell><t:covered-table-cell o:value-type=\"float\" "
+                      "o:value=\"3\"/><t:covered-table-cell/>"
+                      "<t:table-cell o:value-type=\"string\"><x:p>etter</x:p></t:table-cell></t:table-row>"));
+    auto book = ods.open();
+    const auto& sheet = book->sheet(1);
+    EXPECT_EQ(sheet.cell(1, 1).text, "flettet");
+    EXPECT_EQ(sheet.cell(1, 2).number, 3);
+    EXPECT_EQ(sheet.cell(1, 3).kind, Kind::Empty);
+    EXPECT_EQ(sheet.cell(1, 4).text, "etter");
+}
+
 // Text as the paragraphs hold it: text:s spaces kept, text:tab and text:line-break as characters,
 // paragraphs on lines of their own, blanks of the XML itself one space and none at the start of a
 // paragraph, spans and links read through, annotations left out.
