@@ -21,6 +21,9 @@ std::string causeOf(int code) {
         return "teksten er lagret i et tegnsett som ikke kan leses";
     case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
         return "arbeidsboken ble ikke funnet i filen";
+    case FREEXL_CRAFTED_FILE:
+    case FREEXL_NULL_HANDLE:
+        return "filen er skadet, eller den har en tom tekst i tekstlisten, som .xls-leseren ikke godtar";
     default:
         return "filen er skadet (feil " + std::to_string(code) + " fra .xls-leseren)";
     }
@@ -30,9 +33,11 @@ class FreeXlWorkbook {
 public:
     explicit FreeXlWorkbook(const std::filesystem::path& path) : m_path(path) {
         const int code = freexl_open(path.c_str(), &m_handle);
-        if (code != FREEXL_OK) {
+        // FreeXL reports some records it refuses (an empty shared text among them) as success with no
+        // workbook.
+        if (code != FREEXL_OK || !m_handle) {
             close();
-            fail(code);
+            fail(code != FREEXL_OK ? code : FREEXL_NULL_HANDLE);
         }
     }
     ~FreeXlWorkbook() { close(); }
