@@ -21,6 +21,7 @@ enum RecordType : std::uint16_t {
     kCodePage = 0x0042,
     kBoundSheet = 0x0085,
     kMulRk = 0x00BD,
+    kRString = 0x00D6,
     kXf = 0x00E0,
     kNumber = 0x0203,
     kBoolErr = 0x0205,
@@ -272,6 +273,15 @@ private:
             break;
         case kFormula:
             if (body.size() >= 20) readFormula(body, sheet);
+            break;
+        case kRString:
+            // A text with formatting runs, which FreeXL skips; BIFF5 writes it in the code page.
+            if (m_book.version == 5 && body.size() >= 8) {
+                auto bytes = body.substr(8, le16(body, 6));
+                auto text = codePageToUtf8(bytes, m_book.codePage);
+                add(sheet, body, 0, sheets::CellValue::ofText({}));
+                sheet.cells.back().text = text ? *text : std::string(bytes);
+            }
             break;
         case kString:
             if (m_pendingText && body.size() >= 2) {

@@ -153,6 +153,7 @@ TEST(XlsValues, Excel95Workbook) {
     EXPECT_EQ(describe(sheet.cell(10, 8)), "boolean 1");
     EXPECT_EQ(describe(sheet.cell(10, 9)), "error #N/A");
     EXPECT_EQ(describe(sheet.cell(10, 10)), "number 5");
+    EXPECT_EQ(describe(sheet.cell(11, 2)), "text \"Sandblåst\"");
     EXPECT_THROW(sheet.cell(16385, 1), sheets::Error);
 }
 
