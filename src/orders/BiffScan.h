@@ -2,8 +2,8 @@
 
 // What a walk over the records of a BIFF5 or BIFF8 workbook stream gives that FreeXL does not: the
 // version, encryption, date system, active tab, the kind of each sheet, and every cell value that is
-// not a text constant (numbers typed as dates by their number format, booleans, errors and the stored
-// results of formulas).
+// not a plain text constant (numbers typed as dates by their number format, booleans, errors, the
+// stored results of formulas, and the BIFF5 texts with formatting runs that FreeXL skips).
 
 #include "sheets/CellValue.h"
 
