@@ -125,7 +125,7 @@ public:
         : m_inventory(std::move(inventory)), m_order(std::move(order)) {}
     std::string inventoryPath() override { return m_inventory; }
     std::optional<std::string> chooseOrderFile(const std::string&) override { return m_order; }
-    void showMessage(const std::string& text, const std::string& caption, int) override {
+    void showMessage(const std::string& text, const std::string& caption, stock::MessageFlags) override {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     }
     void setBusyCursor(bool) override {}

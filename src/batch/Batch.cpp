@@ -1,5 +1,7 @@
 #include "batch/Batch.h"
 
+#include "frontend/ErrorText.h"
+#include "frontend/SystemTextFormat.h"
 #include "orders/Opener.h"
 #include "sheets/DefaultDir.h"
 #include "stock/UserInterface.h"
@@ -7,7 +9,6 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QFile>
-#include <QLocale>
 
 #include <exception>
 #include <optional>
@@ -42,7 +43,7 @@ public:
 
     std::string inventoryPath() override { return m_inventory; }
     std::optional<std::string> chooseOrderFile(const std::string&) override { return m_order; }
-    void showMessage(const std::string& text, const std::string& caption, int) override {
+    void showMessage(const std::string& text, const std::string& caption, stock::MessageFlags) override {
         m_err << oneLine(caption) << ": " << oneLine(text) << std::endl;
     }
     void setBusyCursor(bool) override {}
@@ -70,14 +71,6 @@ std::string pathArgument(const QString& arg) {
 
 } // namespace
 
-sheets::TextFormat systemTextFormat() {
-    const QLocale locale = QLocale::system();
-    sheets::TextFormat format;
-    format.decimalSeparator = locale.decimalPoint().toStdString();
-    format.shortDate = locale.dateFormat(QLocale::ShortFormat).toStdString();
-    return format;
-}
-
 std::string summaryLine(const stock::UpdateResult& result, bool dryRun) {
     std::size_t created = 0;
     std::size_t inserted = 0;
@@ -90,13 +83,6 @@ std::string summaryLine(const stock::UpdateResult& result, bool dryRun) {
                        counted(inserted, "rad satt inn", "rader satt inn") + ", " +
                        counted(result.warnings.size(), "advarsel", "advarsler");
     if (dryRun) line += " (prøvekjøring: ingenting er lagret)";
-    return line;
-}
-
-std::string errorLine(const std::string& message) {
-    std::string line = "Tulverkan: " + oneLine(message);
-    // Compared as a byte: the last byte of a multi-byte UTF-8 character is above '.', as its code is.
-    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') line += '.';
     return line;
 }
 
@@ -129,24 +115,24 @@ int runBatch(const QStringList& args, std::ostream& out, std::ostream& err) {
     orders::Opener opener;
     stock::UpdateResult result;
     try {
-        options.textFormat = systemTextFormat();
+        options.textFormat = frontend::systemTextFormat();
         options.defaultDir = sheets::DefaultDir();
         result = stock::runUpdate(ui, opener, options);
     } catch (const std::exception& e) {
-        err << errorLine(e.what()) << std::endl;
+        err << frontend::errorLine(e.what()) << std::endl;
         return kNotDone;
     }
     switch (result.outcome) {
     case stock::UpdateResult::Outcome::MissingInventory:
         return kNotDone; // the run has said so itself
     case stock::UpdateResult::Outcome::Cancelled:
-        err << errorLine("Kjøringen ble avbrutt før noe ble bokført") << std::endl;
+        err << frontend::errorLine("Kjøringen ble avbrutt før noe ble bokført") << std::endl;
         return kNotDone;
     case stock::UpdateResult::Outcome::Done:
         break;
     }
     if (!options.dryRun && !result.saved) {
-        err << errorLine("Lagerfilen «" + result.inventoryPath + "» ble ikke lagret") << std::endl;
+        err << frontend::errorLine("Lagerfilen «" + result.inventoryPath + "» ble ikke lagret") << std::endl;
         return kNotDone;
     }
     out << summaryLine(result, options.dryRun) << std::endl;

@@ -3,7 +3,6 @@
 // tulverkan-batch: the update run from a terminal, for scripts, scheduled jobs and checks. It runs the
 // same core (stock::runUpdate) as the window; messages go to stderr, a summary line to stdout.
 
-#include "sheets/TextFormat.h"
 #include "stock/UpdateRun.h"
 
 #include <QStringList>
@@ -24,15 +23,8 @@ inline constexpr int kBadUsage = 2;
 // summary line goes to `out`. Returns kDone, kNotDone or kBadUsage; never throws for a failed run.
 int runBatch(const QStringList& args, std::ostream& out, std::ostream& err);
 
-// The user's text format from QLocale::system(), which reads LC_ALL, LC_NUMERIC and LANG.
-sheets::TextFormat systemTextFormat();
-
 // The summary line of a completed run (no line break), in Norwegian, e.g.
 // "Bokført 7 bestillingslinjer: 2 nye lagerlinjer, 1 rad satt inn, 1 advarsel".
 std::string summaryLine(const stock::UpdateResult& result, bool dryRun);
-
-// A failure's message as the top-level error display shows it: captioned with the application title,
-// a full stop appended when the last character's code is greater than that of the full stop.
-std::string errorLine(const std::string& message);
 
 } // namespace batch

@@ -24,7 +24,7 @@ StockLines& Run::stockLines(int Dim) {
 }
 
 void Run::warn(const std::string& text) {
-    m_ui.showMessage(text, "Feil", kWarningIcon);
+    m_ui.showMessage(text, "Feil", MessageFlags::WarningIcon);
     m_result.warnings.push_back(text);
 }
 

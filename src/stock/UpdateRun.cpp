@@ -53,7 +53,7 @@ UpdateResult runUpdate(UserInterface& ui, sheets::WorkbookOpener& opener, const 
     result.inventoryPath = ui.inventoryPath();
     std::error_code ec;
     if (!std::filesystem::is_regular_file(result.inventoryPath, ec)) {
-        ui.showMessage(result.inventoryPath, "Finner ikke lagerfilen", kErrorIcon);
+        ui.showMessage(result.inventoryPath, "Finner ikke lagerfilen", MessageFlags::ErrorIcon);
         result.outcome = UpdateResult::Outcome::MissingInventory;
         return result;
     }

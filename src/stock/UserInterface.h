@@ -9,8 +9,8 @@
 
 namespace stock {
 
-inline constexpr int kErrorIcon = 0x10;
-inline constexpr int kWarningIcon = 0x30;
+// The icon of a message box; the values are the message-box flags the texts were written with.
+enum class MessageFlags { ErrorIcon = 0x10, WarningIcon = 0x30 };
 
 class UserInterface {
 public:
@@ -21,12 +21,13 @@ public:
     virtual std::string inventoryPath() = 0;
     // Asks for the order workbook, starting in `initialFolder`; nullopt when the user cancels.
     virtual std::optional<std::string> chooseOrderFile(const std::string& initialFolder) = 0;
-    // A modal message with one OK button; flags kErrorIcon or kWarningIcon.
-    virtual void showMessage(const std::string& text, const std::string& caption, int flags) = 0;
+    // A modal message with one OK button.
+    virtual void showMessage(const std::string& text, const std::string& caption, MessageFlags flags) = 0;
     // The busy cursor; the run always sets it back to false on every way out once it set it.
     virtual void setBusyCursor(bool busy) = 0;
     // The run is done: show both workbooks to the user.
-    virtual void showWorkbooks(const std::filesystem::path& order, const std::filesystem::path& inventory) = 0;
+    virtual void showWorkbooks(const std::filesystem::path& order,
+                               const std::filesystem::path& inventory) = 0;
 };
 
 } // namespace stock

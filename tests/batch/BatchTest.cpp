@@ -284,16 +284,6 @@ TEST(BatchSummary, CountsWithSingularAndPlural) {
               "(prøvekjøring: ingenting er lagret)");
 }
 
-TEST(BatchErrorLine, FullStopOnlyAfterCharactersAboveIt) {
-    EXPECT_EQ(batch::errorLine("Kan ikke åpne «/a.xlsx»: filen finnes ikke"),
-              "Tulverkan: Kan ikke åpne «/a.xlsx»: filen finnes ikke.");
-    EXPECT_EQ(batch::errorLine("Ferdig."), "Tulverkan: Ferdig.");
-    EXPECT_EQ(batch::errorLine("Stopp!"), "Tulverkan: Stopp!"); // '!' is below '.'
-    EXPECT_EQ(batch::errorLine("Feil (kode 5)"), "Tulverkan: Feil (kode 5)");
-    EXPECT_EQ(batch::errorLine("Kan ikke åpne «a»"), "Tulverkan: Kan ikke åpne «a».");
-    EXPECT_EQ(batch::errorLine("Linje 1\nlinje 2/"), "Tulverkan: Linje 1 linje 2/.");
-}
-
 // The real executable, with the locale in the environment as a scheduled job would have it.
 class BatchExecutable : public BatchOnSamples {
 protected:

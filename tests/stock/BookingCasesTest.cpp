@@ -37,7 +37,8 @@ std::vector<Message> expectedMessages(const std::filesystem::path& file) {
             continue;
         }
         messages.push_back({line.substr(tab2 + 1), line.substr(0, tab1),
-                            std::stoi(line.substr(tab1 + 1, tab2 - tab1 - 1), nullptr, 0)});
+                            static_cast<stock::MessageFlags>(
+                                std::stoi(line.substr(tab1 + 1, tab2 - tab1 - 1), nullptr, 0))});
     }
     return messages;
 }

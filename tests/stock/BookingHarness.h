@@ -22,12 +22,12 @@ using testsupport::FakeValue;
 struct Message {
     std::string text;
     std::string caption;
-    int flags = 0;
+    stock::MessageFlags flags = stock::MessageFlags::ErrorIcon;
     bool operator==(const Message&) const = default;
 };
 
 inline std::ostream& operator<<(std::ostream& out, const Message& m) {
-    return out << '[' << m.caption << ' ' << m.flags << "] " << m.text;
+    return out << '[' << m.caption << ' ' << static_cast<int>(m.flags) << "] " << m.text;
 }
 
 class RecordingUi : public stock::UserInterface {
@@ -49,7 +49,8 @@ public:
         events.push_back("choose " + initialFolder);
         return orderFile;
     }
-    void showMessage(const std::string& text, const std::string& caption, int flags) override {
+    void showMessage(const std::string& text, const std::string& caption,
+                     stock::MessageFlags flags) override {
         events.push_back("message " + caption);
         messages.push_back({text, caption, flags});
     }
@@ -66,7 +67,7 @@ private:
 };
 
 inline Message warning(std::string text) {
-    return {std::move(text), "Feil", stock::kWarningIcon};
+    return {std::move(text), "Feil", stock::MessageFlags::WarningIcon};
 }
 
 // Columns 2..9, 11 and the booking mark in 14, as the order workbook has them.

@@ -25,7 +25,8 @@ TEST_F(UpdateRun, MissingInventoryFileOrAFolderEndsTheRunWithAnError) {
         ui.orderFile = order.path().string();
         auto result = run();
         EXPECT_EQ(result.outcome, Outcome::MissingInventory) << path;
-        EXPECT_EQ(ui.messages, (std::vector<Message>{{path, "Finner ikke lagerfilen", stock::kErrorIcon}}));
+        EXPECT_EQ(ui.messages,
+                  (std::vector<Message>{{path, "Finner ikke lagerfilen", stock::MessageFlags::ErrorIcon}}));
         EXPECT_EQ(ui.events, (std::vector<std::string>{"path", "message Finner ikke lagerfilen"}));
     }
     EXPECT_TRUE(opener.opened.empty());
