@@ -129,7 +129,7 @@ public:
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     }
     void setBusyCursor(bool) override {}
-    void showWorkbooks(const fs::path&, const fs::path&) override {}
+    void showWorkbooks(const fs::path&, const std::optional<fs::path>&) override {}
 
 private:
     std::string m_inventory;

@@ -47,7 +47,7 @@ public:
         m_err << oneLine(caption) << ": " << oneLine(text) << std::endl;
     }
     void setBusyCursor(bool) override {}
-    void showWorkbooks(const std::filesystem::path&, const std::filesystem::path&) override {}
+    void showWorkbooks(const std::filesystem::path&, const std::optional<std::filesystem::path>&) override {}
 
 private:
     std::string m_inventory;

@@ -6,6 +6,7 @@
 #include "stock/StockSheetSelection.h"
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace stock {
@@ -65,9 +66,11 @@ UpdateResult runUpdate(UserInterface& ui, sheets::WorkbookOpener& opener, const 
     }
     result.orderPath = *chosen;
 
-    {
+    bool orderOpened = false;
+    try {
         BusyCursor busy(ui);
         auto order = opener.open(result.orderPath, sheets::OpenMode::ReadOnly);
+        orderOpened = true;
         Run run(ui, options.textFormat, result);
         run.OleWorkSheet1 = &order->activeSheet();
 
@@ -82,6 +85,10 @@ UpdateResult runUpdate(UserInterface& ui, sheets::WorkbookOpener& opener, const 
             inventory->save();
             result.saved = true;
         }
+    } catch (...) {
+        // The user may want to look at the order that failed; the inventory was not saved.
+        if (orderOpened) ui.showWorkbooks(result.orderPath, std::nullopt);
+        throw;
     }
     result.outcome = UpdateResult::Outcome::Done;
     ui.showWorkbooks(result.orderPath, result.inventoryPath);

@@ -25,9 +25,11 @@ public:
     virtual void showMessage(const std::string& text, const std::string& caption, MessageFlags flags) = 0;
     // The busy cursor; the run always sets it back to false on every way out once it set it.
     virtual void setBusyCursor(bool busy) = 0;
-    // The run is done: show both workbooks to the user.
+    // The run is over: show the user the workbooks it leaves open. After a completed run the order and
+    // the inventory; after a failure only the order, once it had been opened (inventory nullopt). Not
+    // called when the inventory is missing, the dialog is cancelled or the order cannot be opened.
     virtual void showWorkbooks(const std::filesystem::path& order,
-                               const std::filesystem::path& inventory) = 0;
+                               const std::optional<std::filesystem::path>& inventory) = 0;
 };
 
 } // namespace stock

@@ -58,8 +58,9 @@ public:
         events.push_back(on ? "busy" : "idle");
         busy = on;
     }
-    void showWorkbooks(const std::filesystem::path& order, const std::filesystem::path& inventory) override {
-        events.push_back("show " + order.string() + " " + inventory.string());
+    void showWorkbooks(const std::filesystem::path& order,
+                       const std::optional<std::filesystem::path>& inventory) override {
+        events.push_back("show " + order.string() + (inventory ? " " + inventory->string() : ""));
     }
 
 private:
