@@ -1,0 +1,20 @@
+#include "shell/Application.h"
+
+#include "QtTranslation.h"
+#include "frontend/ErrorText.h"
+#include "frontend/SystemTextFormat.h"
+
+#include <QIcon>
+
+namespace shell {
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    frontend::keepNumbersInCLocale();
+    setApplicationName(QString::fromUtf8(frontend::kApplicationTitle));
+    // Matches the installed .desktop entry, so the desktop shows its name and icon for the window.
+    setDesktopFileName(QStringLiteral("tulverkan"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/tulverkan.svg")));
+    installQtTranslation(m_qtTexts, QLocale::system());
+}
+
+} // namespace shell

@@ -1,0 +1,27 @@
+#pragma once
+
+// The run's message boxes and the error display: modal, owned by the window, one OK button.
+
+#include "stock/UserInterface.h"
+
+#include <QString>
+
+#include <functional>
+
+class QMessageBox;
+class QWidget;
+
+namespace shell {
+
+class MessageBox {
+public:
+    // Shows `text` with `caption` and the icon of `flags`, and waits for OK.
+    static void show(QWidget* owner, const QString& text, const QString& caption, stock::MessageFlags flags);
+
+    // For offscreen tests: while set, each box is handed to `answer` ready to be shown, instead of to the
+    // user. An empty function puts the user back.
+    using Answer = std::function<void(QMessageBox&)>;
+    static void setNextAnswer(Answer answer);
+};
+
+} // namespace shell

@@ -1,0 +1,53 @@
+#include "ShellTesting.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QPushButton>
+
+namespace shelltest {
+
+DesktopRecorder::DesktopRecorder() {
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
+}
+
+DesktopRecorder::~DesktopRecorder() {
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+}
+
+void DesktopRecorder::open(const QUrl& url) {
+    opened << url.toLocalFile();
+}
+
+Answers::Answers() {
+    shell::MessageBox::setNextAnswer([this](QMessageBox& box) {
+        ShownBox shown;
+        shown.caption = box.windowTitle();
+        shown.text = box.text();
+        shown.icon = box.icon();
+        for (auto* button : box.buttons())
+            shown.buttons << button->text();
+        shown.textFormat = box.textFormat();
+        shown.modality = box.windowModality();
+        shown.owner = box.parentWidget();
+        const QCursor* cursor = QApplication::overrideCursor();
+        shown.arrowCursor = cursor && cursor->shape() == Qt::ArrowCursor;
+        boxes.push_back(shown);
+    });
+    shell::OrderFileDialog::setNextAnswer([this](shell::OrderFileDialog& dialog) -> std::optional<QString> {
+        ++dialogShowings;
+        if (dialogAnswers.empty()) {
+            ADD_FAILURE() << "the order dialog showed with no answer prepared";
+            return std::nullopt;
+        }
+        auto answer = std::move(dialogAnswers.front());
+        dialogAnswers.pop_front();
+        return answer(dialog);
+    });
+}
+
+Answers::~Answers() {
+    shell::MessageBox::setNextAnswer({});
+    shell::OrderFileDialog::setNextAnswer({});
+}
+
+} // namespace shelltest
