@@ -166,6 +166,11 @@ TEST_F(Form, AvsluttClosesTheWindow) {
     EXPECT_FALSE(form.isVisible());
 }
 
+TEST_F(Form, ProgramIconIsBuiltIn) {
+    EXPECT_FALSE(QApplication::windowIcon().pixmap(32).isNull());
+    EXPECT_FALSE(form.windowIcon().pixmap(32).isNull());
+}
+
 // The picture of the window as the user first sees it, for a person to look at.
 TEST_F(Form, Screenshot) {
     const QString file = QStringLiteral(TULVERKAN_SCREENSHOTS "/tulverkan-window.png");
