@@ -16,8 +16,6 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include <algorithm>
-
 namespace shell {
 
 namespace {
@@ -81,7 +79,7 @@ TForm1::TForm1(QWidget* parent)
     setPalette(buttonFace);
     setAutoFillBackground(true);
 
-    setFont(formFont()); // lays the window out through changeEvent
+    setFont(formFont());
     layOut();
     centreOnScreen();
 
@@ -113,6 +111,7 @@ void TForm1::AvsluttClick() {
 
 void TForm1::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
+    // A new face means new text sizes; the components exist only once the constructor has made them.
     if (event->type() == QEvent::FontChange && Avslutt) layOut();
 }
 
