@@ -6,9 +6,9 @@
 #include "PathText.h"
 #include "WindowUserInterface.h"
 #include "frontend/SystemTextFormat.h"
+#include "orders/Opener.h"
 #include "sheets/DefaultDir.h"
 #include "stock/UpdateRun.h"
-#include "xlsx/XlsxWorkbook.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -97,7 +97,7 @@ void TForm1::OppdaterTulverkanButtonClick() {
     options.textFormat = frontend::systemTextFormat();
     options.defaultDir = sheets::DefaultDir();
     WindowUserInterface ui(*this);
-    xlsx::Opener opener;
+    orders::Opener opener;
     stock::runUpdate(ui, opener, options);
 }
 
