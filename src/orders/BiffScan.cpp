@@ -3,6 +3,7 @@
 #include "OleFile.h"
 #include "sheets/DateFormat.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <unordered_map>
@@ -23,7 +24,10 @@ enum RecordType : std::uint16_t {
     kMulRk = 0x00BD,
     kRString = 0x00D6,
     kXf = 0x00E0,
+    kSst = 0x00FC,
+    kLabelSst = 0x00FD,
     kNumber = 0x0203,
+    kLabel = 0x0204,
     kBoolErr = 0x0205,
     kString = 0x0207,
     kRk = 0x027E,
@@ -114,6 +118,16 @@ std::string utf16ToUtf8(const std::u16string& units) {
     return out;
 }
 
+// A BIFF5 text in the workbook's code page; bytes the code page does not have are taken as Latin-1,
+// so that what reaches the sheet is always UTF-8.
+std::string legacyText(std::string_view bytes, int codePage) {
+    if (auto text = codePageToUtf8(bytes, codePage)) return std::move(*text);
+    std::string out;
+    for (unsigned char c : bytes)
+        appendUtf8(c, out);
+    return out;
+}
+
 struct Record {
     std::uint16_t type = 0;
     std::string_view body;
@@ -142,6 +156,92 @@ private:
     std::size_t m_at = 0;
 };
 
+// The body of a record and of the CONTINUE records after it, read on across their boundaries, except
+// for the characters of a text: where they go on in the next record, that record starts with their
+// width again (one or two bytes a character), which may differ from the width before.
+class Continued {
+public:
+    explicit Continued(std::string_view body) : m_parts{body} {}
+    Continued(std::string_view body, RecordReader& records) : m_parts{body} {
+        Record next;
+        while (records.peekType() == kContinue && records.next(next))
+            m_parts.push_back(next.body);
+    }
+
+    bool atEnd() {
+        settle();
+        return m_part == m_parts.size();
+    }
+    bool skip(std::size_t size) {
+        while (size > 0) {
+            if (atEnd()) return false;
+            const std::size_t step = std::min(size, m_parts[m_part].size() - m_at);
+            m_at += step;
+            size -= step;
+        }
+        return true;
+    }
+    // Little-endian, of `size` bytes (1, 2 or 4).
+    std::optional<std::uint32_t> unsignedInt(int size) {
+        std::uint32_t value = 0;
+        for (int i = 0; i < size; ++i) {
+            if (atEnd()) return std::nullopt;
+            value |= std::uint32_t{static_cast<unsigned char>(m_parts[m_part][m_at++])} << (8 * i);
+        }
+        return value;
+    }
+
+    // A BIFF8 text: its character count (in `countSize` bytes), option flags, the counts of formatting
+    // runs and of phonetic bytes when flagged, the characters, then the runs and the phonetic block,
+    // which are skipped. Nullopt when the bytes end before its characters do.
+    std::optional<std::string> text(int countSize) {
+        const auto count = unsignedInt(countSize);
+        const auto flags = unsignedInt(1);
+        if (!count || !flags) return std::nullopt;
+        std::optional<std::uint32_t> runs = 0;
+        std::optional<std::uint32_t> phonetic = 0;
+        if (*flags & 0x08) runs = unsignedInt(2);
+        if (*flags & 0x04) phonetic = unsignedInt(4);
+        std::u16string units;
+        if (!runs || !phonetic || !characters(*count, *flags & 0x01, units)) return std::nullopt;
+        if (skip(4 * std::size_t{*runs})) skip(*phonetic);
+        return utf16ToUtf8(units);
+    }
+
+private:
+    void settle() {
+        while (m_part < m_parts.size() && m_at == m_parts[m_part].size()) {
+            ++m_part;
+            m_at = 0;
+        }
+    }
+
+    bool characters(std::size_t count, bool wide, std::u16string& units) {
+        while (units.size() < count) {
+            if (m_part == m_parts.size()) return false;
+            const auto part = m_parts[m_part];
+            if (m_at == part.size()) {
+                if (++m_part == m_parts.size()) return false;
+                wide = !m_parts[m_part].empty() && (m_parts[m_part][0] & 0x01);
+                m_at = m_parts[m_part].empty() ? 0 : 1;
+                continue;
+            }
+            if (wide) {
+                if (m_at + 2 > part.size()) return false; // a character cut in two: not a text
+                units += static_cast<char16_t>(le16(part, m_at));
+                m_at += 2;
+            } else {
+                units += static_cast<char16_t>(static_cast<unsigned char>(part[m_at++]));
+            }
+        }
+        return true;
+    }
+
+    std::vector<std::string_view> m_parts;
+    std::size_t m_part = 0;
+    std::size_t m_at = 0;
+};
+
 class Scanner {
 public:
     explicit Scanner(std::string_view stream) : m_records(stream) {}
@@ -154,6 +254,10 @@ public:
         m_book.version = version == 0x0600 ? 8 : 5;
         if (!readGlobals()) return m_book;
         readSheets();
+        if (m_book.sheets.empty()) m_book.damage = "arbeidsboken har ingen ark";
+        for (const auto& sheet : m_book.sheets)
+            if (m_book.damage.empty() && sheet.type == 0 && !sheet.complete)
+                m_book.damage = "arket «" + sheet.name + "» slutter for tidlig";
         return m_book;
     }
 
@@ -177,8 +281,9 @@ private:
                 if (body.size() >= 12) m_book.activeTab = le16(body, 10);
                 break;
             case kBoundSheet:
-                if (body.size() >= 6)
-                    m_book.sheets.push_back({le32(body, 0), static_cast<std::uint8_t>(body[5]), {}});
+                if (body.size() >= 7)
+                    m_book.sheets.push_back(
+                        {sheetName(body), le32(body, 0), static_cast<std::uint8_t>(body[5]), false, {}});
                 break;
             case kXf:
                 if (body.size() >= 4) m_xfFormats.push_back(le16(body, 2));
@@ -187,6 +292,9 @@ private:
                 if (body.size() >= 3)
                     m_customFormats[le16(body, 0)] = sheets::isDateTimeFormatCode(formatCode(body));
                 break;
+            case kSst:
+                if (m_sharedTexts == 0 && m_book.version == 8) readSharedTexts(body);
+                break;
             default:
                 break;
             }
@@ -194,24 +302,32 @@ private:
         return true;
     }
 
+    std::string sheetName(std::string_view body) const {
+        if (m_book.version == 5)
+            return legacyText(body.substr(7, static_cast<unsigned char>(body[6])), m_book.codePage);
+        return Continued(body.substr(6)).text(1).value_or("");
+    }
+
+    // The shared texts, in order; their declared counts are not trusted, the bytes are.
+    void readSharedTexts(std::string_view body) {
+        Continued texts(body, m_records);
+        if (!texts.skip(8)) return;
+        while (!texts.atEnd()) {
+            auto text = texts.text(2);
+            if (!text) break;
+            m_book.texts.push_back(std::move(*text));
+        }
+        m_sharedTexts = m_book.texts.size();
+    }
+
     // The format code's characters as far as the date rule needs them: those above ASCII only
     // stand for themselves, so they become '?'.
     std::string formatCode(std::string_view body) const {
-        std::string code;
-        if (m_book.version == 5) {
-            const std::size_t count = static_cast<unsigned char>(body[2]);
-            for (std::size_t i = 3; i < 3 + count && i < body.size(); ++i)
-                code += static_cast<unsigned char>(body[i]) < 0x80 ? body[i] : '?';
-            return code;
-        }
-        if (body.size() < 5) return code;
-        const std::size_t count = le16(body, 2);
-        const bool wide = body[4] & 1;
-        for (std::size_t i = 0, at = 5; i < count && at + (wide ? 1 : 0) < body.size();
-             ++i, at += wide ? 2 : 1) {
-            const unsigned unit = wide ? le16(body, at) : static_cast<unsigned char>(body[at]);
-            code += unit < 0x80 ? static_cast<char>(unit) : '?';
-        }
+        std::string code = m_book.version == 5
+                               ? std::string(body.substr(3, static_cast<unsigned char>(body[2])))
+                               : Continued(body.substr(2)).text(2).value_or("");
+        for (char& c : code)
+            if (static_cast<unsigned char>(c) >= 0x80) c = '?';
         return code;
     }
 
@@ -231,6 +347,8 @@ private:
         std::unordered_map<std::uint32_t, std::size_t> sheetAt;
         for (std::size_t i = 0; i < m_book.sheets.size(); ++i)
             sheetAt.emplace(m_book.sheets[i].offset, i);
+        std::vector<bool> begun(m_book.sheets.size());
+        std::size_t nextUnbegun = 0;
         BiffSheet* sheet = nullptr;
         int depth = 0; // embedded charts nest their own BOF..EOF inside a sheet
         Record record;
@@ -238,21 +356,44 @@ private:
             if (record.type == kBof) {
                 if (depth++ == 0) {
                     m_pendingText.reset();
+                    // A writer that got the offsets wrong still writes the sheets in their order.
                     const auto found = sheetAt.find(static_cast<std::uint32_t>(record.offset));
-                    sheet = found == sheetAt.end() ? nullptr : &m_book.sheets[found->second];
+                    while (nextUnbegun < begun.size() && begun[nextUnbegun])
+                        ++nextUnbegun;
+                    const std::size_t index = found != sheetAt.end() ? found->second : nextUnbegun;
+                    sheet = index < begun.size() && !begun[index] ? &m_book.sheets[index] : nullptr;
+                    if (sheet) begun[index] = true;
                 }
                 continue;
             }
             if (record.type == kEof) {
-                if (depth > 0 && --depth == 0) sheet = nullptr;
+                if (depth > 0 && --depth == 0 && sheet) {
+                    sheet->complete = true;
+                    sheet = nullptr;
+                }
                 continue;
             }
             if (sheet && depth == 1 && sheet->type == 0) readCell(record, *sheet);
         }
     }
 
-    void add(BiffSheet& sheet, std::string_view body, int columnOffset, sheets::CellValue value) {
-        sheet.cells.push_back({le16(body, 0) + 1, le16(body, 2) + 1 + columnOffset, value, {}});
+    void add(BiffSheet& sheet, std::string_view body, int columnOffset, sheets::CellValue value,
+             std::uint32_t text = 0) {
+        sheet.cells.push_back({le16(body, 0) + 1, le16(body, 2) + 1 + columnOffset, value, text});
+    }
+
+    // A text cell; the empty text reads as an empty cell, as the engine reads it.
+    void addText(BiffSheet& sheet, std::string_view body, std::string text) {
+        if (text.empty()) return;
+        m_book.texts.push_back(std::move(text));
+        add(sheet, body, 0, sheets::CellValue::ofText({}),
+            static_cast<std::uint32_t>(m_book.texts.size() - 1));
+    }
+
+    // A LABEL or RSTRING: BIFF5 writes it in the code page, BIFF8 as a text of its own.
+    std::string cellText(std::string_view body) {
+        if (m_book.version == 5) return legacyText(body.substr(8, le16(body, 6)), m_book.codePage);
+        return Continued(body.substr(6), m_records).text(2).value_or("");
     }
 
     void readCell(const Record& record, BiffSheet& sheet) {
@@ -271,23 +412,33 @@ private:
         case kBoolErr:
             if (body.size() >= 8) add(sheet, body, 0, boolOrError(body[6], body[7]));
             break;
+        case kLabelSst:
+            if (body.size() >= 10) {
+                const auto index = le32(body, 6);
+                if (index >= m_sharedTexts) {
+                    if (m_book.damage.empty())
+                        m_book.damage = "arket «" + sheet.name + "» viser til en tekst som ikke finnes";
+                } else if (!m_book.texts[index].empty()) {
+                    add(sheet, body, 0, sheets::CellValue::ofText({}), index);
+                }
+            }
+            break;
+        case kLabel:
+        case kRString:
+            if (body.size() >= 8) addText(sheet, body, cellText(body));
+            break;
         case kFormula:
             if (body.size() >= 20) readFormula(body, sheet);
-            break;
-        case kRString:
-            // A text with formatting runs, which FreeXL skips; BIFF5 writes it in the code page.
-            if (m_book.version == 5 && body.size() >= 8) {
-                auto bytes = body.substr(8, le16(body, 6));
-                auto text = codePageToUtf8(bytes, m_book.codePage);
-                add(sheet, body, 0, sheets::CellValue::ofText({}));
-                sheet.cells.back().text = text ? *text : std::string(bytes);
-            }
             break;
         case kString:
             if (m_pendingText && body.size() >= 2) {
                 auto& cell = sheet.cells[*m_pendingText];
-                cell.text = stringResult(body);
-                if (cell.text.empty()) cell.value = sheets::CellValue::empty();
+                auto text = stringResult(body);
+                if (!text.empty()) {
+                    m_book.texts.push_back(std::move(text));
+                    cell.value = sheets::CellValue::ofText({});
+                    cell.text = static_cast<std::uint32_t>(m_book.texts.size() - 1);
+                }
                 m_pendingText.reset();
             }
             break;
@@ -309,8 +460,8 @@ private:
             return;
         }
         switch (body[6]) {
-        case 0:
-            add(sheet, body, 0, sheets::CellValue::ofText({}));
+        case 0: // empty until its STRING record comes
+            add(sheet, body, 0, sheets::CellValue::empty());
             m_pendingText = sheet.cells.size() - 1;
             break;
         case 1:
@@ -320,42 +471,20 @@ private:
             add(sheet, body, 0, sheets::CellValue::ofError(errorLiteral(static_cast<std::uint8_t>(body[8]))));
             break;
         default: // 3, the empty text, reads as an empty cell, as the engine reads it
+            add(sheet, body, 0, sheets::CellValue::empty());
             break;
         }
     }
 
-    // A STRING record and the CONTINUE records after it. In BIFF8 the characters are one or two bytes
-    // wide, and each CONTINUE starts with its own width flag.
+    // A STRING record and the CONTINUE records after it.
     std::string stringResult(std::string_view body) {
-        const std::size_t count = le16(body, 0);
-        if (m_book.version == 5) {
-            auto bytes = body.substr(2, count);
-            auto text = codePageToUtf8(bytes, m_book.codePage);
-            return text ? *text : std::string(bytes);
-        }
-        if (body.size() < 3) return {};
-        std::size_t at = 3;
-        const auto options = static_cast<unsigned char>(body[2]);
-        if (options & 0x08) at += 2; // rich-text run count
-        if (options & 0x04) at += 4; // phonetic data size
-        std::u16string units;
-        bool wide = options & 0x01;
-        while (true) {
-            for (; units.size() < count && at + (wide ? 1 : 0) < body.size(); at += wide ? 2 : 1)
-                units += static_cast<char16_t>(wide ? le16(body, at) : static_cast<unsigned char>(body[at]));
-            Record next;
-            if (units.size() >= count || m_records.peekType() != kContinue || !m_records.next(next) ||
-                next.body.empty())
-                break;
-            body = next.body;
-            wide = body[0] & 0x01;
-            at = 1;
-        }
-        return utf16ToUtf8(units);
+        if (m_book.version == 5) return legacyText(body.substr(2, le16(body, 0)), m_book.codePage);
+        return Continued(body, m_records).text(2).value_or("");
     }
 
     RecordReader m_records;
     BiffWorkbook m_book;
+    std::size_t m_sharedTexts = 0; // the first texts, the shared ones, that cells name by index
     std::vector<std::uint16_t> m_xfFormats;
     std::unordered_map<std::uint16_t, bool> m_customFormats;
     std::optional<std::size_t> m_pendingText;

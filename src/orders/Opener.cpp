@@ -94,10 +94,11 @@ std::unique_ptr<sheets::Workbook> openCompound(const std::filesystem::path& path
     refuseWriting(path, mode, ".xls");
     auto stream = ole->readStream(streamName);
     if (!stream) failOpen(path, "filen er en skadet OLE-fil: arbeidsboken kan ikke leses til endes");
-    const auto biff = scanBiff(*stream);
+    auto biff = scanBiff(*stream);
     if (biff.encrypted) failOpen(path, kPasswordCause);
     if (biff.version == 0) refuseVersion(path, "ukjent BIFF-versjon");
-    return readXls(path, biff);
+    if (!biff.damage.empty()) failOpen(path, "filen er skadet: " + biff.damage);
+    return readXls(path, std::move(biff));
 }
 
 // Excel 2.1 to 4.0 saved a sheet as a bare BIFF stream; FreeXL reads the single worksheets of

@@ -19,11 +19,6 @@ std::string causeOf(int code) {
     case FREEXL_INVALID_CHARACTER:
     case FREEXL_UNSUPPORTED_CHARSET:
         return "teksten er lagret i et tegnsett som ikke kan leses";
-    case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
-        return "arbeidsboken ble ikke funnet i filen";
-    case FREEXL_CRAFTED_FILE:
-    case FREEXL_NULL_HANDLE:
-        return "filen er skadet, eller den har en tom tekst i tekstlisten, som .xls-leseren ikke godtar";
     default:
         return "filen er skadet (feil " + std::to_string(code) + " fra .xls-leseren)";
     }
@@ -33,8 +28,7 @@ class FreeXlWorkbook {
 public:
     explicit FreeXlWorkbook(const std::filesystem::path& path) : m_path(path) {
         const int code = freexl_open(path.c_str(), &m_handle);
-        // FreeXL reports some records it refuses (an empty shared text among them) as success with no
-        // workbook.
+        // FreeXL reports some records it refuses as success with no workbook.
         if (code != FREEXL_OK || !m_handle) {
             close();
             fail(code != FREEXL_OK ? code : FREEXL_NULL_HANDLE);
@@ -84,15 +78,9 @@ private:
     const void* m_handle = nullptr;
 };
 
-struct Cell {
-    int row;
-    int column;
-    sheets::CellValue value;
-};
-
 // Cells in any order into row blocks, the later of two at one position winning.
-void addCells(ReadOnlySheet& sheet, std::vector<Cell>& cells) {
-    std::stable_sort(cells.begin(), cells.end(), [](const Cell& a, const Cell& b) {
+void addCells(ReadOnlySheet& sheet, std::vector<BiffCell>& cells) {
+    std::stable_sort(cells.begin(), cells.end(), [](const BiffCell& a, const BiffCell& b) {
         return a.row != b.row ? a.row < b.row : a.column < b.column;
     });
     for (std::size_t i = 0; i < cells.size();) {
@@ -125,28 +113,21 @@ constexpr int kMaxColumn = 256;
 
 } // namespace
 
-std::unique_ptr<sheets::Workbook> readXls(const std::filesystem::path& path, const BiffWorkbook& biff) {
-    FreeXlWorkbook freexl(path);
+std::unique_ptr<sheets::Workbook> readXls(const std::filesystem::path& path, BiffWorkbook biff) {
     auto book = std::make_unique<ReadOnlyWorkbook>(path, ".xls");
-    const unsigned count = freexl.info(FREEXL_BIFF_SHEET_COUNT);
-    for (unsigned index = 0; index < count; ++index) {
-        const auto kind = index < biff.sheets.size() ? kindOf(biff.sheets[index].type) : SheetKind::Other;
+    std::vector<std::string_view> texts;
+    texts.reserve(biff.texts.size());
+    for (auto& text : biff.texts)
+        texts.push_back(book->keep(std::move(text)));
+    for (auto& source : biff.sheets) {
+        const auto kind = kindOf(source.type);
         auto& sheet =
-            book->addSheet(freexl.sheetName(index), kind, biff.version == 8 ? 65536 : 16384, kMaxColumn);
+            book->addSheet(std::move(source.name), kind, biff.version == 8 ? 65536 : 16384, kMaxColumn);
         if (kind != SheetKind::Worksheet) continue;
-        std::vector<Cell> cells;
-        freexl.forEachCell(index, [&](unsigned row, unsigned short column, const FreeXL_CellValue& value) {
-            if (value.type == FREEXL_CELL_TEXT || value.type == FREEXL_CELL_SST_TEXT)
-                cells.push_back({static_cast<int>(row) + 1, column + 1,
-                                 sheets::CellValue::ofText(book->keep(value.value.text_value))});
-        });
-        for (const auto& cell : biff.sheets[index].cells) {
-            auto value = cell.value;
-            if (value.kind == sheets::CellValue::Kind::Empty) continue;
-            if (value.kind == sheets::CellValue::Kind::Text) value.text = book->keep(cell.text);
-            cells.push_back({cell.row, cell.column, value});
-        }
-        addCells(sheet, cells);
+        for (auto& cell : source.cells)
+            if (cell.value.kind == sheets::CellValue::Kind::Text) cell.value.text = texts[cell.text];
+        addCells(sheet, source.cells);
+        source.cells = {};
     }
     book->setActiveSheet(static_cast<std::size_t>(biff.activeTab));
     return book;
@@ -158,7 +139,7 @@ std::unique_ptr<sheets::Workbook> readLegacyXls(const std::filesystem::path& pat
     const unsigned count = freexl.info(FREEXL_BIFF_SHEET_COUNT);
     for (unsigned index = 0; index < count; ++index) {
         auto& sheet = book->addSheet(freexl.sheetName(index), SheetKind::Worksheet, 16384, kMaxColumn);
-        std::vector<Cell> cells;
+        std::vector<BiffCell> cells;
         freexl.forEachCell(index, [&](unsigned row, unsigned short column, const FreeXL_CellValue& value) {
             sheets::CellValue cell;
             switch (value.type) {
@@ -180,7 +161,7 @@ std::unique_ptr<sheets::Workbook> readLegacyXls(const std::filesystem::path& pat
                 cell = sheets::CellValue::ofText(book->keep(value.value.text_value));
                 break;
             }
-            cells.push_back({static_cast<int>(row) + 1, column + 1, cell});
+            cells.push_back({static_cast<int>(row) + 1, column + 1, cell, 0});
         });
         addCells(sheet, cells);
     }

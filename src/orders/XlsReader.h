@@ -1,8 +1,7 @@
 #pragma once
 
-// .xls workbooks, read-only: FreeXL reads the sheet names and text cells, the record walk of
-// BiffScan the rest (FreeXL gives no formula results, no booleans apart from numbers, no active tab,
-// and decides dates by a rule of its own).
+// .xls workbooks, read-only: BIFF5 and BIFF8 as the record walk of BiffScan reads them, the bare
+// worksheets of the older versions through FreeXL.
 
 #include "BiffScan.h"
 
@@ -13,8 +12,8 @@
 
 namespace orders {
 
-// A BIFF5 or BIFF8 workbook whose stream has been walked into `biff` (not encrypted).
-std::unique_ptr<sheets::Workbook> readXls(const std::filesystem::path& path, const BiffWorkbook& biff);
+// A BIFF5 or BIFF8 workbook whose stream has been walked into `biff` (not encrypted, not damaged).
+std::unique_ptr<sheets::Workbook> readXls(const std::filesystem::path& path, BiffWorkbook biff);
 
 // A bare BIFF2, BIFF3 or BIFF4 worksheet (no compound file), through FreeXL alone: texts, numbers and
 // dates by FreeXL's rule; formula cells read as empty, booleans as the numbers 1 and 0.
