@@ -1,7 +1,6 @@
 #include "stock/Run.h"
 
 #include "sheets/CellText.h"
-#include "sheets/StrToReal.h"
 
 namespace stock {
 
@@ -11,10 +10,6 @@ std::string_view Run::CellStr1(int Row, int Col) {
 
 std::string_view Run::CellStr2(int Row, int Col) {
     return sheets::cellText(OleWorkSheet2->cell(Row, Col), m_format, m_scratch2);
-}
-
-double Run::CellReal2(int Row, int Col) {
-    return sheets::StrToReal(CellStr2(Row, Col));
 }
 
 StockLines& Run::stockLines(int Dim) {

@@ -30,7 +30,6 @@ public:
     // the same reader or the next change to the workbook: compare it at once, copy it to keep it.
     std::string_view CellStr1(int Row, int Col);
     std::string_view CellStr2(int Row, int Col);
-    double CellReal2(int Row, int Col);
 
     // The key cells of OleWorkSheet2's lines (dimension count Dim), read from the sheet the first
     // time the run needs them; the booking keeps them in step with what it changes.

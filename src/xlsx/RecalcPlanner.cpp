@@ -106,7 +106,6 @@ void RecalcPlanner::markInsertedRow(int sheet, std::uint32_t row) {
 void RecalcPlanner::drop(std::size_t id, std::vector<std::size_t>& work) {
     if (m_formulas[id].dropped) return;
     m_formulas[id].dropped = true;
-    ++m_droppedCount;
     auto sheet = static_cast<std::size_t>(m_formulas[id].sheet);
     if (m_dropsPerSheet.size() <= sheet) m_dropsPerSheet.resize(sheet + 1);
     ++m_dropsPerSheet[sheet];

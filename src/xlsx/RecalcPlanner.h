@@ -36,7 +36,6 @@ public:
     // Runs the propagation; call once after everything is added and marked.
     void plan();
     bool mustDrop(int sheet, std::uint32_t row, std::uint32_t column) const;
-    std::size_t droppedCount() const { return m_droppedCount; }
     // Whether any formula on the sheet must drop its cached result.
     bool dropsOn(int sheet) const {
         return static_cast<std::size_t>(sheet) < m_dropsPerSheet.size() && m_dropsPerSheet[sheet] > 0;
@@ -72,7 +71,6 @@ private:
     std::unordered_map<std::uint64_t, std::size_t> m_byCell;
     std::vector<std::uint64_t> m_written;
     std::vector<std::vector<std::uint32_t>> m_insertedRows; // per sheet
-    std::size_t m_droppedCount = 0;
     std::vector<std::size_t> m_dropsPerSheet;
 
     // Readers index: per (sheet, column) the narrow areas that cover that column, sorted by first row;

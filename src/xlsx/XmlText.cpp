@@ -76,69 +76,6 @@ bool isXmlChar(char32_t cp) {
     return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp != 0xFFFE && cp != 0xFFFF);
 }
 
-void appendEscaped(std::string& out, std::string_view text, bool attribute) {
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p < end) {
-        const char* start = p;
-        char c = *p;
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            char32_t cp = nextCodePoint(p, end);
-            if (cp == kReplacement && !(p - start == 3 && static_cast<unsigned char>(*start) == 0xEF))
-                appendUtf8(out, kReplacement);
-            else if (!isXmlChar(cp))
-                appendHexEscape(out, cp);
-            else
-                out.append(start, static_cast<std::size_t>(p - start));
-            continue;
-        }
-        ++p;
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            if (attribute)
-                out += "&quot;";
-            else
-                out += c;
-            break;
-        case '\r':
-            out += "&#13;";
-            break;
-        case '\n':
-            if (attribute)
-                out += "&#10;";
-            else
-                out += c;
-            break;
-        case '\t':
-            if (attribute)
-                out += "&#9;";
-            else
-                out += c;
-            break;
-        case '_':
-            if (ooxmlEscapeAt(start, end) >= 0)
-                out += "_x005F_";
-            else
-                out += c;
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20)
-                appendHexEscape(out, static_cast<unsigned char>(c));
-            else
-                out += c;
-        }
-    }
-}
-
 bool appendReference(std::string& out, std::string_view name) {
     if (name == "amp")
         out += '&';
@@ -170,6 +107,52 @@ bool appendReference(std::string& out, std::string_view name) {
 
 } // namespace
 
+void appendEscapedText(std::string& out, std::string_view text) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const char* start = p;
+        char c = *p;
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            char32_t cp = nextCodePoint(p, end);
+            if (cp == kReplacement && !(p - start == 3 && static_cast<unsigned char>(*start) == 0xEF))
+                appendUtf8(out, kReplacement);
+            else if (!isXmlChar(cp))
+                appendHexEscape(out, cp);
+            else
+                out.append(start, static_cast<std::size_t>(p - start));
+            continue;
+        }
+        ++p;
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '\r':
+            out += "&#13;";
+            break;
+        case '_':
+            if (ooxmlEscapeAt(start, end) >= 0)
+                out += "_x005F_";
+            else
+                out += c;
+            break;
+        default:
+            // Tabs and line feeds are content as they are; other controls XML 1.0 cannot carry.
+            if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n')
+                appendHexEscape(out, static_cast<unsigned char>(c));
+            else
+                out += c;
+        }
+    }
+}
+
 void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -186,14 +169,6 @@ void appendUtf8(std::string& out, char32_t cp) {
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
-}
-
-void appendEscapedText(std::string& out, std::string_view text) {
-    appendEscaped(out, text, false);
-}
-
-void appendEscapedAttribute(std::string& out, std::string_view text) {
-    appendEscaped(out, text, true);
 }
 
 bool needsDecoding(std::string_view raw) {

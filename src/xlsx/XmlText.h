@@ -14,9 +14,6 @@ namespace xlsx {
 // "_xHHHH_" as _x005F_ so that it reads back unchanged, malformed UTF-8 as U+FFFD.
 void appendEscapedText(std::string& out, std::string_view text);
 
-// Appends UTF-8 `text` as an attribute value for double quotes (quotes not included).
-void appendEscapedAttribute(std::string& out, std::string_view text);
-
 // True when raw element content must go through appendDecodedText to become its text (entities,
 // character references, CDATA, comments, CR, _xHHHH_ escapes). Plain content is its own text.
 bool needsDecoding(std::string_view raw);
