@@ -1,4 +1,4 @@
-#include "stock/Run.h"
+#include "Run.h"
 
 #include "sheets/CellText.h"
 

@@ -3,9 +3,9 @@
 // The state of one update run: its workbook and sheet handles, the cell readers bound to them, and
 // the record of what it did.
 
+#include "StockLines.h"
 #include "sheets/TextFormat.h"
 #include "sheets/Workbook.h"
-#include "stock/StockLines.h"
 #include "stock/UpdateRun.h"
 #include "stock/UserInterface.h"
 

@@ -1,7 +1,7 @@
-#include "stock/StockLineMerge.h"
+#include "StockLineMerge.h"
 
+#include "TextOrder.h"
 #include "sheets/StrToReal.h"
-#include "stock/TextOrder.h"
 
 #include <cstdint>
 #include <optional>

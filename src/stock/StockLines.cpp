@@ -1,4 +1,4 @@
-#include "stock/StockLines.h"
+#include "StockLines.h"
 
 #include "sheets/CellText.h"
 #include "sheets/StrToReal.h"

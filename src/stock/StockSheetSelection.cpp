@@ -1,6 +1,6 @@
-#include "stock/StockSheetSelection.h"
+#include "StockSheetSelection.h"
 
-#include "stock/TextOrder.h"
+#include "TextOrder.h"
 
 namespace stock {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "stock/OrderLine.h"
-#include "stock/Run.h"
+#include "OrderLine.h"
+#include "Run.h"
 
 namespace stock {
 

@@ -1,4 +1,4 @@
-#include "stock/TextOrder.h"
+#include "TextOrder.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
 #include "stock/UpdateRun.h"
 
-#include "stock/OrderLine.h"
-#include "stock/Run.h"
-#include "stock/StockLineMerge.h"
-#include "stock/StockSheetSelection.h"
+#include "OrderLine.h"
+#include "Run.h"
+#include "StockLineMerge.h"
+#include "StockSheetSelection.h"
 
 #include <filesystem>
 #include <optional>

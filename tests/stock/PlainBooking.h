@@ -2,11 +2,11 @@
 
 // The booking done the plain way, to compare the update run with.
 
+#include "OrderLine.h"
+#include "TextOrder.h"
 #include "sheets/CellText.h"
 #include "sheets/StrToReal.h"
 #include "sheets/Workbook.h"
-#include "stock/OrderLine.h"
-#include "stock/TextOrder.h"
 #include "stock/UpdateRun.h"
 
 #include <sstream>

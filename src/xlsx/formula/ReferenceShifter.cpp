@@ -1,0 +1,267 @@
+#include "formula/ReferenceShifter.h"
+
+#include "formula/CellRef.h"
+#include "formula/FormulaTokenizer.h"
+#include "formula/ReferenceSyntax.h"
+
+#include <algorithm>
+#include <array>
+
+namespace xlsx {
+
+namespace {
+
+constexpr std::string_view kRefError = "#REF!";
+
+// Collects the result only from the first change on, so an untouched formula costs no copy.
+class Rewriter {
+public:
+    explicit Rewriter(std::string_view source) : m_source(source) {}
+
+    void replace(std::string_view part, std::string_view replacement) {
+        auto start = static_cast<std::size_t>(part.data() - m_source.data());
+        m_out.append(m_source.substr(m_copied, start - m_copied));
+        m_out.append(replacement);
+        m_copied = start + part.size();
+        m_changed = true;
+    }
+    bool changed() const { return m_changed; }
+    std::string finish() {
+        m_out.append(m_source.substr(m_copied));
+        return std::move(m_out);
+    }
+
+private:
+    std::string_view m_source;
+    std::string m_out;
+    std::size_t m_copied = 0;
+    bool m_changed = false;
+};
+
+std::uint32_t mapRow(std::uint32_t row, const std::vector<const RowShift*>& shifts) {
+    for (const RowShift* shift : shifts)
+        row = shift->map(row);
+    return row;
+}
+
+// The area after the insertions: its rows mapped corner by corner, which grows a range the
+// insertion falls inside and moves one at or below it. nullopt: unchanged; "" : pushed off the sheet.
+std::optional<std::string> shiftArea(Area area, const std::vector<const RowShift*>& shifts) {
+    if (area.kind == AreaKind::Columns) return std::nullopt;
+    AreaCorner& low = area.first.row <= area.last.row ? area.first : area.last;
+    AreaCorner& high = area.first.row <= area.last.row ? area.last : area.first;
+    std::uint32_t newLow = mapRow(low.row, shifts);
+    std::uint32_t newHigh = area.kind == AreaKind::Cell ? newLow : mapRow(high.row, shifts);
+    if (newLow > kMaxRow) return std::string();
+    // A range whose end is pushed off keeps its start and ends at the last row.
+    newHigh = std::min(newHigh, kMaxRow);
+    if (newLow == low.row && newHigh == high.row) return std::nullopt;
+    low.row = newLow;
+    high.row = newHigh;
+    if (area.kind == AreaKind::Cell) area.last = area.first;
+    return formatArea(area);
+}
+
+// Every sheet a 3-D span covers, in workbook order; only its ends when the order does not know them.
+void collectSpanShifts(const SheetSpan& span, const ShiftContext& context,
+                       std::vector<const RowShift*>& shifts) {
+    auto add = [&](std::string_view sheet) {
+        if (const RowShift* shift = context.shiftFor(sheet); shift && !shift->empty())
+            shifts.push_back(shift);
+    };
+    if (sameSheetName(span.first, span.last)) return add(span.first);
+    std::optional<std::size_t> first, last;
+    if (context.sheetOrder) {
+        const auto& order = *context.sheetOrder;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            if (!first && sameSheetName(order[i], span.first)) first = i;
+            if (!last && sameSheetName(order[i], span.last)) last = i;
+        }
+    }
+    if (!first || !last) {
+        add(span.first);
+        add(span.last);
+        return;
+    }
+    for (std::size_t i = std::min(*first, *last); i <= std::max(*first, *last); ++i)
+        add((*context.sheetOrder)[i]);
+}
+
+bool hasDigit(std::string_view text) {
+    return text.find_first_of("0123456789") != std::string_view::npos;
+}
+
+std::string withRefError(std::string_view prefix) {
+    return std::string(prefix) + std::string(kRefError);
+}
+
+bool inSheet(std::int64_t value, std::uint32_t limit) {
+    return value >= 1 && value <= limit;
+}
+
+// Moves the relative parts of a corner; false when it leaves the sheet.
+bool translateCorner(AreaCorner& corner, AreaKind kind, int rowOffset, int columnOffset) {
+    if (kind != AreaKind::Columns && !corner.absoluteRow) {
+        std::int64_t row = std::int64_t{corner.row} + rowOffset;
+        if (!inSheet(row, kMaxRow)) return false;
+        corner.row = static_cast<std::uint32_t>(row);
+    }
+    if (kind != AreaKind::Rows && !corner.absoluteColumn) {
+        std::int64_t column = std::int64_t{corner.column} + columnOffset;
+        if (!inSheet(column, kMaxColumn)) return false;
+        corner.column = static_cast<std::uint32_t>(column);
+    }
+    return true;
+}
+
+bool sameCorners(const Area& a, const Area& b) {
+    return a.first.row == b.first.row && a.first.column == b.first.column && a.last.row == b.last.row &&
+           a.last.column == b.last.column;
+}
+
+} // namespace
+
+std::optional<std::string> shiftFormula(std::string_view formula, const ShiftContext& context) {
+    // Every reference an insertion can move carries a row number, hence a digit.
+    if (!context.shiftFor || !hasDigit(formula)) return std::nullopt;
+    const RowShift* own = context.shiftFor(context.formulaSheet);
+    if (own && own->empty()) own = nullptr;
+    if (!own && formula.find('!') == std::string_view::npos) return std::nullopt;
+
+    Rewriter rewriter(formula);
+    std::vector<const RowShift*> shifts;
+    for (const Token& token : tokenizeFormula(formula)) {
+        if (token.kind != TokenKind::Reference) continue;
+        auto reference = parseReference(token.text);
+        if (!reference || reference->sheets.external) continue;
+        shifts.clear();
+        if (reference->prefix.empty()) {
+            if (own) shifts.push_back(own);
+        } else {
+            collectSpanShifts(reference->sheets, context, shifts);
+        }
+        if (shifts.empty()) continue;
+        auto shifted = shiftArea(reference->area, shifts);
+        if (!shifted) continue;
+        rewriter.replace(token.text, shifted->empty() ? withRefError(reference->prefix)
+                                                      : std::string(reference->prefix) + *shifted);
+    }
+    if (!rewriter.changed()) return std::nullopt;
+    return rewriter.finish();
+}
+
+std::optional<std::string> shiftAreaList(std::string_view areas, const RowShift& shift) {
+    if (shift.empty()) return std::nullopt;
+    const std::vector<const RowShift*> shifts{&shift};
+    std::vector<std::string> kept;
+    bool changed = false;
+    std::size_t pos = 0;
+    while (pos < areas.size()) {
+        if (areas[pos] == ' ') {
+            ++pos;
+            continue;
+        }
+        std::size_t end = std::min(areas.find(' ', pos), areas.size());
+        auto item = areas.substr(pos, end - pos);
+        std::size_t parsed = 0;
+        auto area = parseArea(item, parsed);
+        std::optional<std::string> shifted;
+        if (area && parsed == item.size()) shifted = shiftArea(*area, shifts);
+        if (shifted) {
+            changed = true;
+            if (!shifted->empty()) kept.push_back(std::move(*shifted));
+        } else {
+            kept.emplace_back(item); // not understood or not moved: as written
+        }
+        pos = end;
+    }
+    if (!changed) return std::nullopt;
+    std::string out;
+    for (const auto& item : kept) {
+        if (!out.empty()) out += ' ';
+        out += item;
+    }
+    return out;
+}
+
+std::string translateFormula(std::string_view formula, int rowOffset, int columnOffset) {
+    if (rowOffset == 0 && columnOffset == 0) return std::string(formula);
+    Rewriter rewriter(formula);
+    for (const Token& token : tokenizeFormula(formula)) {
+        if (token.kind != TokenKind::Reference) continue;
+        auto reference = parseReference(token.text);
+        if (!reference) continue;
+        Area area = reference->area;
+        bool inside = translateCorner(area.first, area.kind, rowOffset, columnOffset) &&
+                      translateCorner(area.last, area.kind, rowOffset, columnOffset);
+        if (!inside) {
+            rewriter.replace(token.text, withRefError(reference->prefix));
+            continue;
+        }
+        if (!sameCorners(area, reference->area))
+            rewriter.replace(token.text, std::string(reference->prefix) + formatArea(area));
+    }
+    return rewriter.changed() ? rewriter.finish() : std::string(formula);
+}
+
+FormulaDependencies analyzeFormula(std::string_view formula) {
+    static constexpr std::array<std::string_view, 9> kVolatile = {
+        "NOW", "TODAY", "RAND", "RANDBETWEEN", "RANDARRAY", "OFFSET", "INDIRECT", "CELL", "INFO",
+    };
+    FormulaDependencies result;
+    auto addName = [&](std::string_view name) {
+        if (sameSheetName(name, "TRUE") || sameSheetName(name, "FALSE")) return;
+        if (std::none_of(result.names.begin(), result.names.end(),
+                         [&](const std::string& known) { return sameSheetName(known, name); }))
+            result.names.emplace_back(name);
+    };
+    for (const Token& token : tokenizeFormula(formula)) {
+        switch (token.kind) {
+        case TokenKind::Reference: {
+            auto reference = parseReference(token.text);
+            if (!reference || reference->sheets.external) {
+                result.opaque = true;
+                break;
+            }
+            const Area& a = reference->area;
+            FormulaArea area;
+            area.firstSheet = reference->sheets.first;
+            area.lastSheet = reference->sheets.last;
+            area.firstRow = a.kind == AreaKind::Columns ? 1 : std::min(a.first.row, a.last.row);
+            area.lastRow = a.kind == AreaKind::Columns ? kMaxRow : std::max(a.first.row, a.last.row);
+            area.firstColumn = a.kind == AreaKind::Rows ? 1 : std::min(a.first.column, a.last.column);
+            area.lastColumn = a.kind == AreaKind::Rows ? kMaxColumn : std::max(a.first.column, a.last.column);
+            result.areas.push_back(std::move(area));
+            break;
+        }
+        case TokenKind::Name: {
+            auto bang = token.text.rfind('!');
+            if (bang == std::string_view::npos) {
+                addName(token.text);
+            } else if (parseSheetPrefix(token.text.substr(0, bang)).external) {
+                result.opaque = true;
+            } else {
+                addName(token.text.substr(bang + 1)); // a sheet-level name: any of that name may be it
+            }
+            break;
+        }
+        case TokenKind::Function: {
+            addName(token.text); // a defined name may hold a LAMBDA and be called like a function
+            auto name = token.text;
+            if (name.size() > 6 && sameSheetName(name.substr(0, 6), "_xlfn.")) name.remove_prefix(6);
+            for (auto known : kVolatile)
+                if (sameSheetName(name, known)) result.isVolatile = true;
+            break;
+        }
+        case TokenKind::Structured:
+        case TokenKind::Other:
+            result.opaque = true;
+            break;
+        default:
+            break;
+        }
+    }
+    return result;
+}
+
+} // namespace xlsx

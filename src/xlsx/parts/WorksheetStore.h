@@ -1,0 +1,138 @@
+#pragma once
+
+// The cell store behind WorksheetPart, shared by its reader, its writer and its editing operations.
+// Rows live in blocks of a few hundred, each block with a base row number: an insertion renumbers the
+// rest of its own block and moves the base of the blocks after it, nothing more.
+
+#include "formula/RowShift.h"
+#include "parts/WorksheetPart.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace xlsx {
+
+inline constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+enum class ValueKind : std::uint8_t { Empty, Number, Date, Boolean, SharedString, Text, Error };
+
+struct StoredCell {
+    union Value {
+        double number;
+        std::uint32_t span[2]; // text and error: offset and length (part or arena); shared string: index
+    } value{0.0};
+    std::uint32_t begin = 0;  // the <c> element in the part
+    std::uint32_t length = 0; // 0: no original bytes (made here)
+    std::uint32_t style = 0;
+    std::uint32_t formula = kNone; // index into SheetStore::formulas
+    std::uint16_t column = 0;
+    ValueKind kind = ValueKind::Empty;
+    std::uint8_t flags = 0;
+
+    static constexpr std::uint8_t kInArena = 1; // the text span points into SheetStore::arena
+    static constexpr std::uint8_t kWritten = 2; // value written here: generate the element
+    static constexpr std::uint8_t kNoR = 4;     // the original element has no r attribute
+};
+
+struct StoredRow {
+    std::int32_t offset = 0;     // row number = block base + offset
+    std::uint32_t original = 0;  // number when read; 0 for a row made here
+    std::uint32_t leadBegin = 0; // [leadBegin, begin): what stood before the element (whitespace)
+    std::uint32_t begin = 0, end = 0;
+    std::uint32_t firstCell = 0, cellCount = 0; // in the block's cells
+    std::uint32_t attributes = kNone;           // made here: index into SheetStore::rowAttributes
+    std::uint8_t flags = 0;
+
+    static constexpr std::uint8_t kChanged = 1;     // cells added or written
+    static constexpr std::uint8_t kHasFormulas = 2; // some cell has an <f>
+    static constexpr std::uint8_t kNoR = 4;
+};
+
+struct Block {
+    std::uint32_t base = 0;
+    std::vector<StoredRow> rows;
+    std::vector<StoredCell> cells;
+
+    std::uint32_t number(const StoredRow& row) const {
+        return static_cast<std::uint32_t>(static_cast<std::int64_t>(base) + row.offset);
+    }
+    std::uint32_t firstRow() const { return number(rows.front()); }
+    std::uint32_t lastRow() const { return number(rows.back()); }
+};
+
+struct StoredFormula {
+    enum class Kind : std::uint8_t { Normal, SharedMaster, SharedChild, Array, DataTable };
+    Kind kind = Kind::Normal;
+    bool rebuilt = false; // write a plain <f> from the text (a shared group expanded here)
+    bool hasRef = false;
+    std::uint32_t si = 0;
+    std::uint32_t textBegin = 0, textLength = 0; // raw content of <f> in the part
+    std::uint32_t text = kNone;                  // index into SheetStore::formulaTexts: text set here
+    // The ref area of masters: rows relative to the master cell, so that it moves with it.
+    std::int32_t refTop = 0, refBottom = 0;
+    std::uint16_t refLeft = 0, refRight = 0;
+    std::uint16_t column = 0;
+    std::uint32_t row = 0; // current row, kept up to date for tracked groups only
+};
+
+struct ColumnStyle {
+    std::uint32_t first, last, style;
+};
+
+struct SheetStore {
+    std::string xml;
+    std::string partName;
+    SharedStrings* sharedStrings = nullptr;
+    const Styles* styles = nullptr;
+    bool date1904 = false;
+
+    std::uint32_t contentBegin = 0, contentEnd = 0; // inside <sheetData>
+    std::uint32_t tailBegin = 0;                    // after the last row
+    std::string prefix;                             // namespace prefix of the sheet elements ("x:")
+
+    std::vector<Block> blocks;
+    std::string arena; // texts decoded while reading
+    std::vector<StoredFormula> formulas;
+    std::vector<std::string> formulaTexts;
+    std::vector<std::uint32_t> trackedGroups; // masters whose ref spans more than one cell: row kept current
+    std::vector<std::string> rowAttributes;
+    std::vector<ColumnStyle> columnStyles;
+    RowShift shift; // the insertions made: formula texts are in the numbering before them
+    // Shared masters: the row spans their formula reads (whole columns left out), worked out once.
+    mutable std::unordered_map<std::uint32_t, std::vector<std::pair<std::uint32_t, std::uint32_t>>>
+        groupReads;
+    bool dirty = false;
+
+    mutable std::size_t lastBlock = 0; // where the previous lookup ended: the walk reads row after row
+
+    // Blocks grow to this size before they split.
+    static constexpr std::size_t kBlockRows = 256;
+
+    struct RowPosition {
+        std::size_t block = 0, row = 0;
+        bool found = false;
+    };
+    // The row with `number`, or where it would go.
+    RowPosition findRow(std::uint32_t number) const;
+    const StoredCell* findCell(std::uint32_t row, std::uint32_t column) const;
+
+    std::string_view span(const StoredCell& cell) const {
+        const std::string& bytes = (cell.flags & StoredCell::kInArena) ? arena : xml;
+        return std::string_view(bytes).substr(cell.value.span[0], cell.value.span[1]);
+    }
+    // The decoded text of a formula as written in its own cell (empty for shared children).
+    std::string formulaText(const StoredFormula& formula) const;
+    std::string cellName(std::uint32_t row, std::uint32_t column) const;
+    [[noreturn]] void failRead(std::size_t at, std::string_view cause) const;
+};
+
+struct WorksheetPart::Store : SheetStore {};
+
+// Reads the part into the store (sheetData by hand, the frame for <cols>). Throws sheets::Error.
+void readWorksheet(SheetStore& store);
+
+} // namespace xlsx
