@@ -1,6 +1,6 @@
 #include "StockSheetSelection.h"
 
-#include "TextOrder.h"
+#include "sheets/AsciiCase.h"
 
 namespace stock {
 
@@ -8,7 +8,7 @@ int selectStockSheet(Run& run, OrderLine& line) {
     sheets::Worksheet* found = nullptr;
     for (int i = 1; i <= run.OleWorkBook2->sheetCount(); ++i) {
         auto& sheet = run.OleWorkBook2->sheet(i);
-        if (equalUpperAscii(line.Produkt, sheet.name())) {
+        if (sheets::equalIgnoringAsciiCase(line.Produkt, sheet.name())) {
             found = &sheet;
             break;
         }

@@ -50,10 +50,4 @@ bool textLess(std::string_view a, std::string_view b) {
     return static_cast<unsigned char>(*ia) < static_cast<unsigned char>(*ib);
 }
 
-bool equalUpperAscii(std::string_view a, std::string_view b) {
-    auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [&](char x, char y) { return upper(x) == upper(y); });
-}
-
 } // namespace stock

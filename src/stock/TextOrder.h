@@ -9,7 +9,4 @@ namespace stock {
 // meets one in U+E000..U+FFFF (the surrogate pair sorts first).
 bool textLess(std::string_view a, std::string_view b);
 
-// Equal after upper-casing a-z only; every other character must match exactly.
-bool equalUpperAscii(std::string_view a, std::string_view b);
-
 } // namespace stock

@@ -4,6 +4,7 @@
 
 #include "OrderLine.h"
 #include "TextOrder.h"
+#include "sheets/AsciiCase.h"
 #include "sheets/CellText.h"
 #include "sheets/StrToReal.h"
 #include "sheets/Workbook.h"
@@ -38,7 +39,8 @@ public:
             L.Prosjekt = text(order, row, 11);
             sheets::Worksheet* sheet = nullptr;
             for (int i = 1; i <= inventory.sheetCount() && !sheet; ++i)
-                if (stock::equalUpperAscii(L.Produkt, inventory.sheet(i).name())) sheet = &inventory.sheet(i);
+                if (sheets::equalIgnoringAsciiCase(L.Produkt, inventory.sheet(i).name()))
+                    sheet = &inventory.sheet(i);
             if (!sheet) {
                 warnings.push_back("Ark " + L.Produkt + " ikke funnet i tulverkan!");
                 continue;

@@ -34,14 +34,4 @@ TEST(TextOrder, OrdinalByUtf16CodeUnits) {
         EXPECT_FALSE(textLess(same, same)) << same;
 }
 
-TEST(TextOrder, SheetNamesCompareWithOnlyAsciiLettersUpperCased) {
-    EXPECT_TRUE(stock::equalUpperAscii("hea", "HEA"));
-    EXPECT_TRUE(stock::equalUpperAscii("Kranbane skinner", "KRANBANE SKINNER"));
-    EXPECT_FALSE(stock::equalUpperAscii("\u00F8", "\u00D8")); // ø is not Ø
-    EXPECT_FALSE(stock::equalUpperAscii("\u00E6", "\u00C6"));
-    EXPECT_FALSE(stock::equalUpperAscii("HEA", "HEA "));
-    EXPECT_FALSE(stock::equalUpperAscii("HEA", "HE"));
-    EXPECT_FALSE(stock::equalUpperAscii("[", "{")); // only a-z move
-}
-
 } // namespace

@@ -50,7 +50,72 @@ std::vector<std::string> dumpLines(const std::filesystem::path& book, bool formu
     return lines;
 }
 
+std::string errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const sheets::Error& error) {
+        return error.what();
+    }
+    return "(no error)";
+}
+
+// A copy of `source` at `target` whose entry `name` has `from` replaced by `to`, written by Python's
+// zipfile so that the damage is not our own engine's.
+void writeDamaged(const std::filesystem::path& source, const std::filesystem::path& target,
+                  const std::string& name, const std::string& from, const std::string& to) {
+    auto result = runProcess(
+        {TULVERKAN_PYTHON, "-c",
+         "import sys, zipfile\n"
+         "src, dst, name, old, new = sys.argv[1:]\n"
+         "with zipfile.ZipFile(src) as zin, zipfile.ZipFile(dst, 'w', zipfile.ZIP_DEFLATED) as zout:\n"
+         "    for item in zin.infolist():\n"
+         "        data = zin.read(item)\n"
+         "        if item.filename == name:\n"
+         "            assert old.encode() in data\n"
+         "            data = data.replace(old.encode(), new.encode(), 1)\n"
+         "        zout.writestr(item, data)\n",
+         source.string(), target.string(), name, from, to});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+}
+
 } // namespace
+
+// What the user reads: the workbook file, the sheet by the name on its tab, the cell, the cause.
+TEST(XlsxWorkbook, FailuresNameTheFileTheSheetAndTheCell) {
+    TempDir dir;
+    const auto path = dir.copy(fixture("xlsxwriter/insert-formulas.xlsx"), "lager.xlsx");
+    const std::string sheet = "arket «Lager 1» i «" + path.string() + "»";
+    {
+        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+        auto& lager = book->sheet(2);
+        EXPECT_EQ(errorOf([&] { lager.insertRow(3, sheets::CopyOrigin::FromLeftOrAbove); }),
+                  "Kan ikke sette inn rad 3 i " + sheet + ": raden ville dele matriseformelen i F2:F4");
+        EXPECT_EQ(errorOf([&] { lager.setNumber(3, 6, 1); }),
+                  "Kan ikke skrive til " + sheet + ", celle F3: cellen hører til matriseformelen i F2:F4");
+        EXPECT_EQ(errorOf([&] { lager.cell(0, 2); }),
+                  "Kan ikke lese " + sheet + ": rad 0 er utenfor arket (gyldig er rad 1 til 1048576)");
+    }
+    EXPECT_EQ(errorOf([&] { xlsx::openWorkbook(path, OpenMode::ReadOnly)->sheet(2).setText(1, 1, "x"); }),
+              "Kan ikke skrive til " + sheet + ": arbeidsboken er åpnet bare for lesing");
+
+    const auto badCell = dir / "tall.xlsx";
+    writeDamaged(path, badCell, "xl/worksheets/sheet2.xml", "<c r=\"A3\"><v>2</v>", "<c r=\"A3\"><v>to</v>");
+    auto book = xlsx::openWorkbook(badCell, OpenMode::ReadOnly);
+    const auto message = errorOf([&] { book->sheet(2).cell(3, 1); });
+    EXPECT_EQ(message.rfind("Kan ikke lese arket «Lager 1» i «" + badCell.string() +
+                                "», celle A3: ugyldig tall «to» (posisjon ",
+                            0),
+              0u)
+        << message;
+
+    const auto badStrings = dir / "tekster.xlsx";
+    writeDamaged(path, badStrings, "xl/sharedStrings.xml", "</si>", "</s>");
+    const auto open = errorOf([&] { xlsx::openWorkbook(badStrings, OpenMode::ReadOnly); });
+    EXPECT_EQ(
+        open.rfind("Kan ikke lese «xl/sharedStrings.xml» i «" + badStrings.string() + "»: ugyldig XML (", 0),
+        0u)
+        << open;
+}
 
 TEST(XlsxWorkbook, SheetsComeInWorkbookOrderAndChartsheetsHaveNoCells) {
     auto book = xlsx::openWorkbook(corpus("chartsheet08.xlsx"), OpenMode::ReadOnly);

@@ -1,26 +1,68 @@
 #include "formula/CellRef.h"
 
+#include "sheets/AsciiCase.h"
 #include "sheets/Error.h"
 
 #include <charconv>
 
 namespace xlsx {
 
-CellRef::CellRef(std::uint32_t row, std::uint32_t column) : m_row(row), m_column(column) {
-    if (row < 1 || row > kMaxRow)
-        throw sheets::Error("Ugyldig radnummer " + std::to_string(row) + " (gyldig er 1 til 1048576)");
-    if (column < 1 || column > kMaxColumn)
-        throw sheets::Error("Ugyldig kolonnenummer " + std::to_string(column) + " (gyldig er 1 til 16384)");
+namespace {
+
+bool inSheet(std::int64_t value, std::uint32_t limit) {
+    return value >= 1 && value <= limit;
 }
 
-std::optional<std::uint32_t> parseColumnName(std::string_view letters) {
-    if (letters.empty() || letters.size() > 3) return std::nullopt;
+} // namespace
+
+std::string outOfSheet(std::int64_t row, std::int64_t column) {
+    const bool badRow = !inSheet(row, kMaxRow);
+    const bool badColumn = !inSheet(column, kMaxColumn);
+    const std::string rows = "rad 1 til " + std::to_string(kMaxRow);
+    const std::string columns = "kolonne 1 til " + std::to_string(kMaxColumn);
+    if (badRow && badColumn)
+        return "rad " + std::to_string(row) + " og kolonne " + std::to_string(column) +
+               " er utenfor arket (gyldig er " + rows + " og " + columns + ")";
+    if (badRow) return "rad " + std::to_string(row) + " er utenfor arket (gyldig er " + rows + ")";
+    return "kolonne " + std::to_string(column) + " er utenfor arket (gyldig er " + columns + ")";
+}
+
+CellRef::CellRef(std::int64_t row, std::int64_t column)
+    : m_row(static_cast<std::uint32_t>(row)), m_column(static_cast<std::uint32_t>(column)) {
+    if (!inSheet(row, kMaxRow) || !inSheet(column, kMaxColumn)) throw sheets::Error(outOfSheet(row, column));
+}
+
+std::optional<CellRef> CellRef::at(std::int64_t row, std::int64_t column) {
+    if (!inSheet(row, kMaxRow) || !inSheet(column, kMaxColumn)) return std::nullopt;
+    return CellRef(static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(column), Valid{});
+}
+
+std::optional<CellRef> CellRef::parse(std::string_view text) {
+    std::size_t pos = 0;
+    auto column = readColumnLetters(text, pos);
+    if (!column || pos == text.size() || text[pos] == '0') return std::nullopt;
+    std::uint32_t row = 0;
+    auto digits = text.substr(pos);
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), row);
+    if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    return at(row, *column);
+}
+
+std::string CellRef::toString() const {
+    return cellName(m_row, m_column);
+}
+
+std::optional<std::uint32_t> readColumnLetters(std::string_view text, std::size_t& pos, bool anyCase) {
+    std::size_t end = pos;
     std::uint32_t column = 0;
-    for (char c : letters) {
-        if (c < 'A' || c > 'Z') return std::nullopt;
+    for (; end < text.size(); ++end) {
+        const char c = anyCase ? sheets::toUpperAscii(text[end]) : text[end];
+        if (c < 'A' || c > 'Z') break;
+        if (end - pos == 3) return std::nullopt;
         column = column * 26 + static_cast<std::uint32_t>(c - 'A' + 1);
     }
-    if (column > kMaxColumn) return std::nullopt;
+    if (end == pos || column > kMaxColumn) return std::nullopt;
+    pos = end;
     return column;
 }
 
@@ -34,22 +76,15 @@ std::string columnName(std::uint32_t column) {
     return name;
 }
 
-std::optional<CellRef> CellRef::parse(std::string_view text) {
-    std::size_t split = 0;
-    while (split < text.size() && text[split] >= 'A' && text[split] <= 'Z')
-        ++split;
-    auto column = parseColumnName(text.substr(0, split));
-    if (!column || split == text.size() || text[split] == '0') return std::nullopt;
-    std::uint32_t row = 0;
-    auto digits = text.substr(split);
-    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), row);
-    if (ec != std::errc() || end != digits.data() + digits.size() || row < 1 || row > kMaxRow)
-        return std::nullopt;
-    return CellRef(row, *column);
+std::string cellName(std::uint32_t row, std::uint32_t column) {
+    return columnName(column) + std::to_string(row);
 }
 
-std::string CellRef::toString() const {
-    return columnName(m_column) + std::to_string(m_row);
+std::string areaName(std::uint32_t firstRow, std::uint32_t firstColumn, std::uint32_t lastRow,
+                     std::uint32_t lastColumn) {
+    std::string name = cellName(firstRow, firstColumn);
+    if (firstRow != lastRow || firstColumn != lastColumn) name += ":" + cellName(lastRow, lastColumn);
+    return name;
 }
 
 } // namespace xlsx

@@ -1,5 +1,10 @@
 #pragma once
 
+// Cell positions: the sheet's limits, the self-validating CellRef, and the one way column letters
+// and cell names are read and written.
+
+#include "sheets/Workbook.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -7,16 +12,21 @@
 
 namespace xlsx {
 
-inline constexpr std::uint32_t kMaxRow = 1048576;
-inline constexpr std::uint32_t kMaxColumn = 16384;
+inline constexpr std::uint32_t kMaxRow = sheets::kMaxRow;
+inline constexpr std::uint32_t kMaxColumn = sheets::kMaxColumn;
+
+// The one message for a position outside the sheet, naming what is wrong and the limits:
+// "rad 0 er utenfor arket (gyldig er rad 1 til 1048576)".
+std::string outOfSheet(std::int64_t row, std::int64_t column);
 
 // A cell position, 1-based, always inside the sheet's limits.
 class CellRef {
 public:
-    // Throws sheets::Error for row 0, column 0 or anything past the last row or column.
-    CellRef(std::uint32_t row, std::uint32_t column);
-
-    // "B12" (no '$', no sheet); nullopt for anything else.
+    // Throws sheets::Error with outOfSheet's text for a position outside the sheet.
+    CellRef(std::int64_t row, std::int64_t column);
+    // The position, or nullopt outside the sheet.
+    static std::optional<CellRef> at(std::int64_t row, std::int64_t column);
+    // "B12" (no '$', no sheet, upper-case letters); nullopt for anything else.
     static std::optional<CellRef> parse(std::string_view text);
 
     std::uint32_t row() const { return m_row; }
@@ -26,12 +36,21 @@ public:
     friend bool operator==(const CellRef&, const CellRef&) = default;
 
 private:
+    struct Valid {};
+    CellRef(std::uint32_t row, std::uint32_t column, Valid) : m_row(row), m_column(column) {}
+
     std::uint32_t m_row;
     std::uint32_t m_column;
 };
 
-// "A" = 1 ... "XFD" = 16384; nullopt for anything else (lower case included).
-std::optional<std::uint32_t> parseColumnName(std::string_view letters);
+// One to three column letters at text[pos] ("A" = 1 ... "XFD" = 16384): moves `pos` past them and
+// returns the column; nullopt (pos unchanged) for no letter, a fourth letter, or a column past XFD.
+// Lower-case letters count only with `anyCase` (formulas); parts write upper case.
+std::optional<std::uint32_t> readColumnLetters(std::string_view text, std::size_t& pos, bool anyCase = false);
 std::string columnName(std::uint32_t column);
+// "B12"; "B2:D5" for an area of more than one cell.
+std::string cellName(std::uint32_t row, std::uint32_t column);
+std::string areaName(std::uint32_t firstRow, std::uint32_t firstColumn, std::uint32_t lastRow,
+                     std::uint32_t lastColumn);
 
 } // namespace xlsx

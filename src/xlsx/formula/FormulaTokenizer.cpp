@@ -1,6 +1,7 @@
 #include "formula/FormulaTokenizer.h"
 
 #include "formula/ReferenceSyntax.h"
+#include "sheets/AsciiCase.h"
 
 #include <array>
 
@@ -15,16 +16,6 @@ bool isDigit(char c) {
 }
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-bool startsWithFolded(std::string_view text, std::size_t pos, std::string_view word) {
-    if (text.size() - pos < word.size()) return false;
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        char c = text[pos + i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != word[i]) return false;
-    }
-    return true;
 }
 
 std::size_t scanName(std::string_view f, std::size_t pos) {
@@ -83,7 +74,7 @@ constexpr std::array<std::string_view, 15> kErrors = {
 
 std::size_t errorLength(std::string_view f, std::size_t pos) {
     for (auto error : kErrors)
-        if (startsWithFolded(f, pos, error)) return error.size();
+        if (sheets::equalIgnoringAsciiCase(f.substr(pos, error.size()), error)) return error.size();
     return 0;
 }
 

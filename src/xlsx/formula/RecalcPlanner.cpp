@@ -4,6 +4,7 @@
 #include "formula/FormulaTokenizer.h"
 #include "formula/ReferenceShifter.h"
 #include "formula/ReferenceSyntax.h"
+#include "sheets/AsciiCase.h"
 
 #include <algorithm>
 
@@ -14,13 +15,6 @@ namespace {
 constexpr std::uint32_t kNarrowRows = 64;
 constexpr std::uint32_t kNarrowColumns = 8;
 constexpr int kMaxNameDepth = 8;
-
-std::string upper(std::string_view text) {
-    std::string result(text);
-    for (auto& c : result)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return result;
-}
 
 std::uint64_t cellKey(int sheet, std::uint32_t row, std::uint32_t column) {
     return (static_cast<std::uint64_t>(sheet) << 40) | (static_cast<std::uint64_t>(row) << 14) | (column - 1);
@@ -33,7 +27,7 @@ std::uint64_t columnKey(int sheet, std::uint32_t column) {
 bool isPositional(std::string_view formula) {
     for (const auto& token : tokenizeFormula(formula)) {
         if (token.kind != TokenKind::Function) continue;
-        auto name = upper(token.text);
+        auto name = sheets::toUpperAscii(token.text);
         if (name == "ROW" || name == "COLUMN" || name == "CELL") return true;
     }
     return false;
@@ -47,12 +41,12 @@ RecalcPlanner::RecalcPlanner(std::vector<std::string> sheetNames)
 int RecalcPlanner::sheetIndex(std::string_view name, int fallback) const {
     if (name.empty()) return fallback;
     for (std::size_t i = 0; i < m_sheetNames.size(); ++i)
-        if (sameSheetName(m_sheetNames[i], name)) return static_cast<int>(i);
+        if (sheets::equalIgnoringAsciiCase(m_sheetNames[i], name)) return static_cast<int>(i);
     return -1;
 }
 
 void RecalcPlanner::addDefinedName(std::string_view name, int localSheet, std::string_view formula) {
-    m_names[upper(name)].push_back({std::string(formula), localSheet});
+    m_names[sheets::toUpperAscii(name)].push_back({std::string(formula), localSheet});
 }
 
 void RecalcPlanner::collect(std::string_view formula, int sheet, Formula& into, int depth) const {
@@ -77,7 +71,7 @@ void RecalcPlanner::collect(std::string_view formula, int sheet, Formula& into, 
         into.areas.push_back({first, last, top, bottom, area.firstColumn, area.lastColumn});
     }
     for (const auto& used : deps.names) {
-        auto found = m_names.find(upper(used));
+        auto found = m_names.find(sheets::toUpperAscii(used));
         if (found == m_names.end()) continue; // not a defined name: reads nothing
         // A sheet-scoped name of the formula's own sheet hides a workbook-scoped one.
         const Name* chosen = nullptr;

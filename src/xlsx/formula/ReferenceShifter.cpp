@@ -3,6 +3,7 @@
 #include "formula/CellRef.h"
 #include "formula/FormulaTokenizer.h"
 #include "formula/ReferenceSyntax.h"
+#include "sheets/AsciiCase.h"
 
 #include <algorithm>
 #include <array>
@@ -69,13 +70,13 @@ void collectSpanShifts(const SheetSpan& span, const ShiftContext& context,
         if (const RowShift* shift = context.shiftFor(sheet); shift && !shift->empty())
             shifts.push_back(shift);
     };
-    if (sameSheetName(span.first, span.last)) return add(span.first);
+    if (sheets::equalIgnoringAsciiCase(span.first, span.last)) return add(span.first);
     std::optional<std::size_t> first, last;
     if (context.sheetOrder) {
         const auto& order = *context.sheetOrder;
         for (std::size_t i = 0; i < order.size(); ++i) {
-            if (!first && sameSheetName(order[i], span.first)) first = i;
-            if (!last && sameSheetName(order[i], span.last)) last = i;
+            if (!first && sheets::equalIgnoringAsciiCase(order[i], span.first)) first = i;
+            if (!last && sheets::equalIgnoringAsciiCase(order[i], span.last)) last = i;
         }
     }
     if (!first || !last) {
@@ -210,9 +211,11 @@ FormulaDependencies analyzeFormula(std::string_view formula) {
     };
     FormulaDependencies result;
     auto addName = [&](std::string_view name) {
-        if (sameSheetName(name, "TRUE") || sameSheetName(name, "FALSE")) return;
-        if (std::none_of(result.names.begin(), result.names.end(),
-                         [&](const std::string& known) { return sameSheetName(known, name); }))
+        if (sheets::equalIgnoringAsciiCase(name, "TRUE") || sheets::equalIgnoringAsciiCase(name, "FALSE"))
+            return;
+        if (std::none_of(result.names.begin(), result.names.end(), [&](const std::string& known) {
+                return sheets::equalIgnoringAsciiCase(known, name);
+            }))
             result.names.emplace_back(name);
     };
     for (const Token& token : tokenizeFormula(formula)) {
@@ -248,9 +251,10 @@ FormulaDependencies analyzeFormula(std::string_view formula) {
         case TokenKind::Function: {
             addName(token.text); // a defined name may hold a LAMBDA and be called like a function
             auto name = token.text;
-            if (name.size() > 6 && sameSheetName(name.substr(0, 6), "_xlfn.")) name.remove_prefix(6);
+            if (name.size() > 6 && sheets::equalIgnoringAsciiCase(name.substr(0, 6), "_xlfn."))
+                name.remove_prefix(6);
             for (auto known : kVolatile)
-                if (sameSheetName(name, known)) result.isVolatile = true;
+                if (sheets::equalIgnoringAsciiCase(name, known)) result.isVolatile = true;
             break;
         }
         case TokenKind::Structured:

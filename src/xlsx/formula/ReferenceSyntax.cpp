@@ -1,6 +1,7 @@
 #include "formula/ReferenceSyntax.h"
 
 #include "formula/CellRef.h"
+#include "sheets/AsciiCase.h"
 
 namespace xlsx {
 
@@ -9,25 +10,10 @@ namespace {
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
-bool isLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-char upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
-// Column letters at text[pos]: one to three letters, at most XFD, and not followed by a fourth.
+// Formulas may write column letters in lower case.
 std::optional<std::uint32_t> readColumn(std::string_view text, std::size_t& pos) {
-    std::size_t end = pos;
-    std::uint32_t column = 0;
-    while (end < text.size() && isLetter(text[end])) {
-        if (end - pos == 3) return std::nullopt;
-        column = column * 26 + static_cast<std::uint32_t>(upper(text[end]) - 'A' + 1);
-        ++end;
-    }
-    if (end == pos || column > kMaxColumn) return std::nullopt;
-    pos = end;
-    return column;
+    return readColumnLetters(text, pos, true);
 }
 
 // A row number at text[pos]: no leading zero, 1 to 1048576.
@@ -181,13 +167,6 @@ std::optional<ParsedReference> parseReference(std::string_view token) {
     if (!area || pos != token.size()) return std::nullopt;
     reference.area = *area;
     return reference;
-}
-
-bool sameSheetName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i])) return false;
-    return true;
 }
 
 } // namespace xlsx

@@ -61,9 +61,6 @@ struct ParsedReference {
 // Splits the text of a Reference token; nullopt for anything else.
 std::optional<ParsedReference> parseReference(std::string_view token);
 
-// Sheet names as the application compares them: a-z folded, nothing else.
-bool sameSheetName(std::string_view a, std::string_view b);
-
 // Characters of identifiers (names, functions, unquoted sheet names).
 inline bool isNameStart(char c) {
     auto u = static_cast<unsigned char>(c);

@@ -9,9 +9,7 @@
 namespace xlsx {
 
 void RowShift::insert(std::uint32_t row) {
-    if (row < 1 || row > kMaxRow)
-        throw sheets::Error("Kan ikke sette inn rad " + std::to_string(row) +
-                            ": radnummeret er utenfor arket");
+    if (row < 1 || row > kMaxRow) throw sheets::Error(outOfSheet(row, 1));
     // The rows that move are those now at `row` or below; being monotonic, map() makes that every
     // original row from the smallest one now at or below `row`.
     std::uint32_t low = 1, high = row;

@@ -11,7 +11,7 @@ namespace xlsx {
 class RowShift {
 public:
     // One row inserted at `row`, counted in the sheet's current numbering (after earlier insertions):
-    // every row at or below it moves down one.
+    // every row at or below it moves down one. Throws sheets::Error for a row outside the sheet.
     void insert(std::uint32_t row);
     bool empty() const { return m_thresholds.empty(); }
 

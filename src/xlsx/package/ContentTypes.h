@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xml/Place.h"
+
 #include <map>
 #include <string>
 #include <string_view>
@@ -10,8 +12,8 @@ namespace xlsx {
 // Part names compare case-insensitively, with or without the leading '/'.
 class ContentTypes {
 public:
-    // Throws sheets::Error naming the part on bad XML or a root that is not <Types>.
-    explicit ContentTypes(std::string_view xml);
+    // `place` is the part's. Throws sheets::Error naming it on bad XML or a root that is not <Types>.
+    ContentTypes(std::string_view xml, Place place);
     // Drops the Override for `partName` ("xl/calcChain.xml"); true when there was one.
     bool removeOverride(std::string_view partName);
     // Sets the Override for `partName` to `contentType`, appending one when there is none.
@@ -21,6 +23,7 @@ public:
     std::string serialize() const { return m_xml; }
 
 private:
+    Place m_place;
     std::string m_xml;
     std::map<std::string, std::string> m_overrides; // part key -> content type
     std::map<std::string, std::string> m_defaults;  // lower-cased extension -> content type

@@ -1,9 +1,13 @@
 #include "package/Package.h"
 
+#include "package/AtomicFile.h"
+#include "package/Causes.h"
+#include "package/FileSniff.h"
 #include "package/LargeBuffer.h"
 #include "package/ParallelDeflate.h"
+#include "package/PartName.h"
 #include "sheets/Error.h"
-#include "xml/PartXml.h"
+#include "xml/Place.h"
 
 #include <zip.h>
 
@@ -33,164 +37,16 @@ constexpr std::uint64_t kMaxPartSize = std::uint64_t{1} << 30;
 constexpr std::uint64_t kRatioFloor = std::uint64_t{8} << 20;
 constexpr std::uint64_t kMaxRatio = 1000;
 
-constexpr std::array<unsigned char, 8> kOleMagic{0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-
 bool isFolder(std::string_view name) {
     return !name.empty() && name.back() == '/';
 }
 
-std::string quoted(const std::filesystem::path& path) {
-    return "«" + path.string() + "»";
-}
-
-std::string systemCause(int error) {
-    switch (error) {
-    case ENOSPC:
-        return "disken er full";
-    case EDQUOT:
-        return "diskkvoten er brukt opp";
-    case EFBIG:
-        return "filen blir større enn filsystemet eller grensen for filstørrelse tillater";
-    case EROFS:
-        return "disken er skrivebeskyttet";
-    case EACCES:
-    case EPERM:
-        return "ingen tilgang";
-    case ENOENT:
-        return "filen finnes ikke";
-    case EIO:
-        return "inn/ut-feil på disken";
-    case ENOMEM:
-        return "ikke nok minne";
-    default:
-        return std::string("systemfeil (") + std::strerror(error) + ")";
-    }
-}
-
-std::string zipCause(zip_error_t* error) {
-    switch (zip_error_code_zip(error)) {
-    case ZIP_ER_NOZIP:
-        return "filen er ikke et zip-arkiv";
-    case ZIP_ER_INCONS:
-        return "zip-arkivet er skadet (innholdslisten stemmer ikke)";
-    case ZIP_ER_CRC:
-        return "zip-arkivet er skadet (kontrollsummen stemmer ikke)";
-    case ZIP_ER_EOF:
-        return "zip-arkivet er skadet (filen slutter for tidlig)";
-    case ZIP_ER_ZLIB:
-        return "zip-arkivet er skadet (de komprimerte dataene kan ikke pakkes ut)";
-    case ZIP_ER_MULTIDISK:
-        return "zip-arkiv delt over flere filer støttes ikke";
-    case ZIP_ER_COMPNOTSUPP:
-        return "delen er komprimert med en metode som ikke støttes";
-    case ZIP_ER_ENCRNOTSUPP:
-    case ZIP_ER_NOPASSWD:
-    case ZIP_ER_WRONGPASSWD:
-        return "delen er kryptert";
-    case ZIP_ER_MEMORY:
-        return "ikke nok minne";
-    case ZIP_ER_READ:
-    case ZIP_ER_WRITE:
-    case ZIP_ER_OPEN:
-    case ZIP_ER_SEEK:
-        if (zip_error_code_system(error) != 0) return systemCause(zip_error_code_system(error));
-        [[fallthrough]];
-    default:
-        return std::string("zip-feil (") + zip_error_strerror(error) + ")";
-    }
-}
-
-std::string zipCause(int code) {
-    zip_error_t error;
-    zip_error_init_with_code(&error, code);
-    std::string cause = zipCause(&error);
-    zip_error_fini(&error);
-    return cause;
-}
-
 [[noreturn]] void failOpen(const std::filesystem::path& path, const std::string& cause) {
-    throw sheets::Error("Kan ikke åpne " + quoted(path) + ": " + cause);
+    Place{path}.fail(kCannotOpen, cause);
 }
 
 [[noreturn]] void failSave(const std::filesystem::path& path, const std::string& cause) {
-    throw sheets::Error("Kan ikke lagre " + quoted(path) + ": " + cause);
-}
-
-std::uint32_t le32(const unsigned char* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
-
-std::uint16_t le16(const unsigned char* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-
-bool readAt(int fd, unsigned char* buffer, std::size_t size, std::uint64_t offset) {
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-enum class Compound { Encrypted, Other, Damaged };
-
-// Looks through the directory of an OLE compound file for a stream named EncryptedPackage, which
-// is how an encrypted workbook is stored. Every sector number is checked, every chain bounded.
-Compound inspectCompound(int fd, std::uint64_t fileSize) {
-    std::array<unsigned char, 512> header{};
-    if (!readAt(fd, header.data(), header.size(), 0)) return Compound::Damaged;
-    const unsigned shift = le16(&header[0x1E]);
-    if (shift != 9 && shift != 12) return Compound::Damaged;
-    const std::uint64_t sectorSize = std::uint64_t{1} << shift;
-    const std::uint64_t sectors = fileSize / sectorSize; // sector n starts at (n + 1) * sectorSize
-    const std::uint32_t fatCount = le32(&header[0x2C]);
-    if (fatCount > sectors) return Compound::Damaged;
-    const std::size_t perSector = sectorSize / 4;
-
-    std::vector<std::uint32_t> fatSectors;
-    for (std::size_t i = 0; i < 109 && fatSectors.size() < fatCount; ++i)
-        fatSectors.push_back(le32(&header[0x4C + 4 * i]));
-    std::vector<unsigned char> sector(sectorSize);
-    std::uint32_t difat = le32(&header[0x44]);
-    for (std::uint64_t guard = 0; fatSectors.size() < fatCount; ++guard) {
-        if (difat >= sectors || guard > sectors) return Compound::Damaged;
-        if (!readAt(fd, sector.data(), sectorSize, (difat + 1) * sectorSize)) return Compound::Damaged;
-        for (std::size_t i = 0; i + 1 < perSector && fatSectors.size() < fatCount; ++i)
-            fatSectors.push_back(le32(&sector[4 * i]));
-        difat = le32(&sector[4 * (perSector - 1)]);
-    }
-    std::vector<std::uint32_t> fat;
-    fat.reserve(fatSectors.size() * perSector);
-    for (std::uint32_t s : fatSectors) {
-        if (s >= sectors || !readAt(fd, sector.data(), sectorSize, (std::uint64_t{s} + 1) * sectorSize))
-            return Compound::Damaged;
-        for (std::size_t i = 0; i < perSector; ++i)
-            fat.push_back(le32(&sector[4 * i]));
-    }
-
-    constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
-    const std::u16string wanted = u"EncryptedPackage";
-    std::uint32_t dir = le32(&header[0x30]);
-    for (std::uint64_t guard = 0; dir != kEndOfChain; ++guard) {
-        if (dir >= sectors || dir >= fat.size() || guard > fat.size()) return Compound::Damaged;
-        if (!readAt(fd, sector.data(), sectorSize, (std::uint64_t{dir} + 1) * sectorSize))
-            return Compound::Damaged;
-        for (std::size_t entry = 0; entry + 128 <= sectorSize; entry += 128) {
-            const unsigned char* e = &sector[entry];
-            const std::size_t nameBytes = le16(e + 64);
-            if (e[66] != 2 || nameBytes != 2 * (wanted.size() + 1)) continue; // 2: a stream
-            bool same = true;
-            for (std::size_t i = 0; i < wanted.size() && same; ++i)
-                same = le16(e + 2 * i) == wanted[i];
-            if (same) return Compound::Encrypted;
-        }
-        dir = fat[dir];
-    }
-    return Compound::Other;
+    Place{path}.fail(kCannotSave, cause);
 }
 
 class FileDescriptor {
@@ -226,88 +82,30 @@ zip* openArchive(const std::filesystem::path& path) {
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (size == 0) failOpen(path, "filen er tom");
 
-    std::array<unsigned char, 8> magic{};
-    const bool full = readAt(fd.get(), magic.data(), std::min<std::uint64_t>(size, magic.size()), 0);
-    if (full && size >= magic.size() && magic == kOleMagic) {
-        switch (inspectCompound(fd.get(), size)) {
-        case Compound::Encrypted:
-            failOpen(path, "arbeidsboken er beskyttet med passord; fjern passordet i regnearkprogrammet "
-                           "og lagre den på nytt");
-        case Compound::Other:
-            failOpen(path, "arbeidsboken er i det eldre .xls-formatet; åpne den i regnearkprogrammet og "
-                           "lagre den som .xlsx");
-        case Compound::Damaged:
-            failOpen(path, "filen er en skadet OLE-fil, ikke en .xlsx-arbeidsbok");
-        }
+    const FileKind kind = sniffFile(fd.get(), size);
+    switch (kind) {
+    case FileKind::EncryptedWorkbook:
+        failOpen(path, "arbeidsboken er beskyttet med passord; fjern passordet i regnearkprogrammet "
+                       "og lagre den på nytt");
+    case FileKind::LegacyWorkbook:
+        failOpen(path, "arbeidsboken er i det eldre .xls-formatet; åpne den i regnearkprogrammet og "
+                       "lagre den som .xlsx");
+    case FileKind::DamagedCompoundFile:
+        failOpen(path, "filen er en skadet OLE-fil, ikke en .xlsx-arbeidsbok");
+    case FileKind::Zip:
+    case FileKind::Other:
+        break;
     }
 
     int code = 0;
     zip* archive = zip_fdopen(fd.get(), 0, &code);
     if (!archive) {
-        const bool looksLikeZip = full && magic[0] == 'P' && magic[1] == 'K';
-        if (!looksLikeZip) failOpen(path, "filen er ikke en .xlsx-arbeidsbok (ikke et zip-arkiv)");
+        if (kind != FileKind::Zip) failOpen(path, "filen er ikke en .xlsx-arbeidsbok (ikke et zip-arkiv)");
         failOpen(path,
                  code == ZIP_ER_NOZIP ? "zip-arkivet er skadet (innholdslisten mangler)" : zipCause(code));
     }
     fd.release(); // libzip owns it now
     return archive;
-}
-
-// The temporary file a save writes; removed again unless committed.
-class TempFile {
-public:
-    TempFile(const std::filesystem::path& target, const struct stat& original) {
-        m_path = target.parent_path() / ("." + target.filename().string() + ".lagres-XXXXXX");
-        std::string pattern = m_path.string();
-        // mkostemp opens with O_EXCL, so an existing file of that name is never reused.
-        m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-        if (m_fd < 0) {
-            const int error = errno;
-            failSave(target,
-                     error == EACCES || error == EPERM ? "mappen kan ikke skrives" : systemCause(error));
-        }
-        m_path = pattern;
-        if (::fchmod(m_fd, original.st_mode & 07777) != 0) {
-            const int error = errno; // the destructor does not run for a constructor that throws
-            ::close(m_fd);
-            ::unlink(m_path.c_str());
-            failSave(target, systemCause(error));
-        }
-        if (original.st_uid != ::geteuid() || original.st_gid != ::getegid()) {
-            if (::fchown(m_fd, original.st_uid, original.st_gid) != 0) {
-                // Only the owner's own group or root may hand a file over; a user saving someone
-                // else's workbook becomes its owner, as with any editor that saves by renaming.
-            }
-        }
-    }
-    ~TempFile() {
-        if (m_fd >= 0) ::close(m_fd);
-        if (!m_committed) ::unlink(m_path.c_str());
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    int fd() const { return m_fd; }
-    const std::filesystem::path& path() const { return m_path; }
-    int close() { return ::close(std::exchange(m_fd, -1)); }
-    void committed() { m_committed = true; }
-
-private:
-    std::filesystem::path m_path;
-    int m_fd = -1;
-    bool m_committed = false;
-};
-
-void writeAll(int fd, const char* data, std::size_t size, const std::filesystem::path& target) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            failSave(target, systemCause(errno));
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
 }
 
 struct SourceRef {
@@ -341,13 +139,13 @@ void Package::index() {
         const char* name = zip_get_name(m_zip, static_cast<zip_uint64_t>(i), 0);
         if (!name) failOpen(m_path, zipCause(zip_get_error(m_zip)));
         m_entries.emplace_back(name);
-        m_index.emplace(partxml::partKey(name),
+        m_index.emplace(partKey(name),
                         static_cast<std::uint64_t>(i)); // the first of duplicates wins
     }
 }
 
 bool Package::contains(std::string_view name) const {
-    const auto k = partxml::partKey(name);
+    const auto k = partKey(name);
     if (isFolder(k)) return false;
     return m_written.count(k) || (m_index.count(k) && !m_removed.count(k));
 }
@@ -355,7 +153,7 @@ bool Package::contains(std::string_view name) const {
 std::vector<std::string> Package::partNames() const {
     std::vector<std::string> names;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const auto k = partxml::partKey(m_entries[i]);
+        const auto k = partKey(m_entries[i]);
         if (!isFolder(k) && !m_removed.count(k) && m_index.at(k) == i) names.push_back(m_entries[i]);
     }
     for (const auto& k : m_added)
@@ -364,10 +162,10 @@ std::vector<std::string> Package::partNames() const {
 }
 
 std::string Package::read(std::string_view name) const {
-    const auto k = partxml::partKey(name);
+    const auto k = partKey(name);
     if (auto written = m_written.find(k); written != m_written.end()) return written->second;
     auto fail = [&](const std::string& cause) -> void {
-        throw sheets::Error("Kan ikke lese «" + std::string(name) + "» i " + quoted(m_path) + ": " + cause);
+        Place{m_path}.withPart(std::string(name)).fail(kCannotRead, cause);
     };
     auto found = m_index.find(k);
     if (found == m_index.end() || m_removed.count(k) || isFolder(k)) fail("delen finnes ikke");
@@ -418,7 +216,7 @@ std::string Package::read(std::string_view name) const {
 
 void Package::write(std::string_view name, std::string data) {
     if (!name.empty() && name.front() == '/') name.remove_prefix(1);
-    const auto k = partxml::partKey(name);
+    const auto k = partKey(name);
     if (!m_index.count(k) && !m_written.count(k)) {
         m_names[k] = std::string(name);
         m_added.push_back(k);
@@ -428,7 +226,7 @@ void Package::write(std::string_view name, std::string data) {
 }
 
 void Package::remove(std::string_view name) {
-    const auto k = partxml::partKey(name);
+    const auto k = partKey(name);
     m_written.erase(k);
     if (m_names.erase(k)) m_added.erase(std::find(m_added.begin(), m_added.end(), k));
     if (m_index.count(k)) m_removed.insert(k);
@@ -505,8 +303,14 @@ void Package::buildArchive(zip* out) const {
     auto addWritten = [&](const std::string& name, const std::string& data) -> zip_int64_t {
         // A large part (a big sheet) is deflated on every core beforehand and handed over as it is.
         const bool large = data.size() >= kParallelDeflateFrom;
-        zip_source_t* source = large ? precompressedSource(out, deflateParallel(data, kDeflateLevel))
-                                     : zip_source_buffer(out, data.data(), data.size(), 0);
+        zip_source_t* source = nullptr;
+        if (large) {
+            auto deflated = deflateParallel(data, kDeflateLevel);
+            if (!deflated) fail("komprimeringen feilet (zlib)");
+            source = precompressedSource(out, std::move(*deflated));
+        } else {
+            source = zip_source_buffer(out, data.data(), data.size(), 0);
+        }
         if (!source) fail(zipCause(zip_get_error(out)));
         const zip_int64_t added = zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_UTF_8);
         if (added < 0) {
@@ -520,7 +324,7 @@ void Package::buildArchive(zip* out) const {
     };
 
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const auto k = partxml::partKey(m_entries[i]);
+        const auto k = partKey(m_entries[i]);
         // Names are looked up case-insensitively, so only the first of entries whose names differ
         // in case alone is ever read, written or removed; the others are copied as they are.
         const bool first = m_index.at(k) == i;
@@ -591,13 +395,7 @@ void Package::save() {
     if (!changed()) return;
     if (partNames().empty()) failSave(m_path, "pakken ville bli tom");
 
-    // Save through a symbolic link into the file it points to, rather than replacing the link.
-    std::error_code error;
-    auto target = m_path;
-    if (std::filesystem::is_symlink(m_path, error)) target = std::filesystem::canonical(m_path, error);
-    if (error) failSave(m_path, systemCause(error.value()));
-    struct stat original {};
-    if (::stat(target.c_str(), &original) != 0) failSave(m_path, systemCause(errno));
+    AtomicFile file(m_path, Place{m_path});
 
     // The new package is assembled in memory (it is compressed, so a fraction of the sheet data),
     // then written to the temporary with plain system calls whose errors we can name.
@@ -616,7 +414,7 @@ void Package::save() {
     if (zip_close(out.archive) != 0) failSave(m_path, zipCause(zip_get_error(out.archive)));
     out.archive = nullptr;
 
-    TempFile temp(target, original);
+    file.begin();
     if (zip_source_open(buffer) != 0) failSave(m_path, zipCause(zip_source_error(buffer)));
     std::vector<char> chunk(std::size_t{1} << 20);
     for (;;) {
@@ -626,25 +424,10 @@ void Package::save() {
             failSave(m_path, zipCause(zip_source_error(buffer)));
         }
         if (n == 0) break;
-        writeAll(temp.fd(), chunk.data(), static_cast<std::size_t>(n), m_path);
+        file.write(chunk.data(), static_cast<std::size_t>(n));
     }
     zip_source_close(buffer);
-    if (::fsync(temp.fd()) != 0) failSave(m_path, systemCause(errno));
-    if (temp.close() != 0) failSave(m_path, systemCause(errno));
-    if (::rename(temp.path().c_str(), target.c_str()) != 0) {
-        const int rc = errno;
-        failSave(m_path, "kan ikke erstatte filen (" + systemCause(rc) + ")");
-    }
-    temp.committed();
-
-    // The rename is only durable once the folder is flushed; some file systems cannot flush one.
-    FileDescriptor folder(::open(target.parent_path().empty() ? "." : target.parent_path().c_str(),
-                                 O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0 || (::fsync(folder.get()) != 0 && errno != EINVAL)) {
-        const int rc = errno;
-        throw sheets::Error("Arbeidsboken " + quoted(m_path) +
-                            " er lagret, men mappen kan ikke tømmes til disken (" + systemCause(rc) + ")");
-    }
+    file.commit();
 
     zip* fresh = openArchive(m_path);
     zip_discard(m_zip);
@@ -661,9 +444,9 @@ void refuseIfLocked(const std::filesystem::path& path) {
     for (const auto& lock : {"~$" + name, ".~lock." + name + "#"}) {
         std::error_code error; // a folder we cannot list has no lock we could see; the save fails later
         if (std::filesystem::exists(path.parent_path() / lock, error))
-            throw sheets::LockedError("Arbeidsboken " + quoted(path) +
-                                      " er åpen i et annet program (låsefilen «" + lock +
-                                      "» finnes); lukk den der først og prøv igjen");
+            throw sheets::LockedError(Place{path}.message(
+                kCannotSave, "arbeidsboken er åpen i et annet program (låsefilen " + inQuotes(lock) +
+                                 " finnes); lukk den der først og prøv igjen"));
     }
 }
 

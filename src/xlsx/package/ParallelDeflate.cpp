@@ -1,7 +1,6 @@
 #include "package/ParallelDeflate.h"
 
 #include "package/LargeBuffer.h"
-#include "sheets/Error.h"
 
 #include <algorithm>
 #include <exception>
@@ -54,7 +53,7 @@ void deflateChunk(Chunk& chunk, int level) {
 
 } // namespace
 
-DeflatedPart deflateParallel(std::string_view input, int level) {
+std::optional<DeflatedPart> deflateParallel(std::string_view input, int level) {
     unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
     std::size_t count = std::clamp<std::size_t>(input.size() / kMinChunk, 1, threads);
     std::size_t size = (input.size() + count - 1) / count;
@@ -75,7 +74,7 @@ DeflatedPart deflateParallel(std::string_view input, int level) {
     result.size = input.size();
     std::size_t total = 0;
     for (const auto& chunk : chunks) {
-        if (chunk.failed) throw sheets::Error("Komprimeringen feilet (zlib)");
+        if (chunk.failed) return std::nullopt;
         total += chunk.outputSize;
     }
     reserveLarge(result.data, total);

@@ -5,6 +5,7 @@
 // last ends in a sync flush, so the joined blocks are byte-aligned and only the last is final).
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,7 +17,7 @@ struct DeflatedPart {
     std::uint64_t size = 0; // uncompressed
 };
 
-// Throws sheets::Error when zlib fails (out of memory).
-DeflatedPart deflateParallel(std::string_view input, int level);
+// nullopt when zlib fails (out of memory).
+std::optional<DeflatedPart> deflateParallel(std::string_view input, int level);
 
 } // namespace xlsx

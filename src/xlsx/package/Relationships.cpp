@@ -1,6 +1,7 @@
 #include "package/Relationships.h"
 
-#include "xml/PartXml.h"
+#include "package/PartName.h"
+#include "xml/Dom.h"
 
 #include <algorithm>
 #include <charconv>
@@ -17,18 +18,18 @@ constexpr std::string_view kWhat = "en liste over relasjoner";
 
 } // namespace
 
-Relationships::Relationships(std::string sourcePart, std::string_view xml, std::string_view partName)
-    : m_source(std::move(sourcePart)), m_xml(xml) {
+Relationships::Relationships(std::string sourcePart, std::string_view xml, Place place)
+    : m_source(std::move(sourcePart)), m_place(std::move(place)), m_xml(xml) {
     if (!m_source.empty() && m_source.front() == '/') m_source.erase(0, 1);
     if (xml.empty()) return;
     pugi::xml_document doc;
-    for (auto node : partxml::parseRoot(doc, xml, partName, "Relationships", kWhat).children()) {
-        if (!partxml::isElement(node, "Relationship")) continue;
+    for (auto node : dom::parseRoot(doc, xml, m_place, "Relationships", kWhat).children()) {
+        if (!dom::isElement(node, "Relationship")) continue;
         Relationship rel;
-        rel.id = partxml::attribute(node, "Id").value();
-        rel.type = partxml::attribute(node, "Type").value();
-        rel.target = partxml::attribute(node, "Target").value();
-        rel.external = std::string_view(partxml::attribute(node, "TargetMode").value()) == "External";
+        rel.id = dom::attribute(node, "Id").value();
+        rel.type = dom::attribute(node, "Type").value();
+        rel.target = dom::attribute(node, "Target").value();
+        rel.external = std::string_view(dom::attribute(node, "TargetMode").value()) == "External";
         m_all.push_back(std::move(rel));
     }
 }
@@ -80,10 +81,10 @@ std::string Relationships::resolve(const Relationship& rel) const {
 }
 
 bool Relationships::removeTarget(std::string_view partName) {
-    const auto wanted = partxml::partKey(partName);
+    const auto wanted = partKey(partName);
     const auto before = m_all.size();
     std::erase_if(m_all, [&](const Relationship& rel) {
-        if (rel.external || partxml::partKey(resolve(rel)) != wanted) return false;
+        if (rel.external || partKey(resolve(rel)) != wanted) return false;
         if (!std::erase(m_addedIds, rel.id)) m_removedIds.push_back(rel.id);
         return true;
     });
@@ -111,21 +112,21 @@ std::string Relationships::serialize() const {
         return std::find(ids.begin(), ids.end(), id) != ids.end();
     };
     pugi::xml_document doc;
-    auto root = partxml::parseRoot(doc, m_xml.empty() ? std::string_view(kEmpty) : std::string_view(m_xml),
-                                   partFor(m_source), "Relationships", kWhat);
-    partxml::removeChildren(root, [&](pugi::xml_node node) {
-        return partxml::isElement(node, "Relationship") &&
-               contains(m_removedIds, partxml::attribute(node, "Id").value());
+    auto root = dom::parseRoot(doc, m_xml.empty() ? std::string_view(kEmpty) : std::string_view(m_xml),
+                               m_place, "Relationships", kWhat);
+    dom::removeChildren(root, [&](pugi::xml_node node) {
+        return dom::isElement(node, "Relationship") &&
+               contains(m_removedIds, dom::attribute(node, "Id").value());
     });
     for (const auto& rel : m_all) {
         if (!contains(m_addedIds, rel.id)) continue;
-        auto node = partxml::appendChild(root, "Relationship");
+        auto node = dom::appendChild(root, "Relationship");
         node.append_attribute("Id").set_value(rel.id.c_str());
         node.append_attribute("Type").set_value(rel.type.c_str());
         node.append_attribute("Target").set_value(rel.target.c_str());
         if (rel.external) node.append_attribute("TargetMode").set_value("External");
     }
-    return partxml::serialize(doc);
+    return dom::write(doc);
 }
 
 std::string Relationships::partFor(std::string_view sourcePart) {

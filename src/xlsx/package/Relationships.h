@@ -2,6 +2,8 @@
 
 // A relationships part (_rels/.rels, xl/_rels/workbook.xml.rels ...): parsed once, edited, written back.
 
+#include "xml/Place.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,9 +20,9 @@ struct Relationship {
 class Relationships {
 public:
     // `sourcePart` is the part the relationships belong to ("xl/workbook.xml"; "" for the package);
-    // `xml` the relationships part's bytes (empty when there is none). Throws sheets::Error on bad XML,
-    // naming `partName`.
-    Relationships(std::string sourcePart, std::string_view xml, std::string_view partName);
+    // `xml` the relationships part's bytes (empty when there is none); `place` the relationships
+    // part's. Throws sheets::Error naming it on bad XML.
+    Relationships(std::string sourcePart, std::string_view xml, Place place);
 
     const std::vector<Relationship>& all() const { return m_all; }
     const Relationship* byId(std::string_view id) const;
@@ -44,6 +46,7 @@ public:
 
 private:
     std::string m_source;
+    Place m_place;
     std::string m_xml; // original, kept for what is not modelled (namespace prefixes, order)
     std::vector<Relationship> m_all;
     std::vector<std::string> m_removedIds;

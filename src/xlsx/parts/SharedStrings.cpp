@@ -1,20 +1,14 @@
 #include "parts/SharedStrings.h"
 
-#include "sheets/Error.h"
+#include "xml/Dom.h"
 #include "xml/XmlScan.h"
 #include "xml/XmlText.h"
-
-#include <pugixml.hpp>
 
 #include <cstring>
 
 namespace xlsx {
 
 namespace {
-
-std::string_view localName(const char* name) {
-    return scan::localName(name);
-}
 
 void appendNodeText(std::string& out, pugi::xml_node t) {
     for (pugi::xml_node text : t.children())
@@ -27,28 +21,24 @@ bool needsPreserve(std::string_view text) {
 
 } // namespace
 
-SharedStrings::SharedStrings(std::string xml, std::string partName)
-    : m_partName(std::move(partName)), m_xml(std::move(xml)) {
+SharedStrings::SharedStrings(std::string xml, Place place)
+    : m_place(std::move(place)), m_xml(std::move(xml)) {
     pugi::xml_document document;
     // Whitespace-only text is kept: <t xml:space="preserve"> </t> is a string of one blank.
-    pugi::xml_parse_result result =
-        document.load_buffer(m_xml.data(), m_xml.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
-    if (!result)
-        throw sheets::Error("Kan ikke lese «" + m_partName + "»: ugyldig XML (" + result.description() +
-                            ", posisjon " + std::to_string(result.offset) + ")");
+    dom::parse(document, m_xml, m_place);
     m_buffer.reserve(m_xml.size() / 2);
     for (pugi::xml_node item : document.document_element().children()) {
-        if (item.type() != pugi::node_element || localName(item.name()) != "si") continue;
+        if (!dom::isElement(item, "si")) continue;
         std::size_t start = m_buffer.size();
         bool rich = false;
         for (pugi::xml_node part : item.children()) {
-            std::string_view name = localName(part.name());
+            std::string_view name = dom::localName(part);
             if (name == "t") {
                 appendNodeText(m_buffer, part);
             } else if (name == "r") {
                 rich = true;
                 for (pugi::xml_node run : part.children())
-                    if (localName(run.name()) == "t") appendNodeText(m_buffer, run);
+                    if (dom::localName(run) == "t") appendNodeText(m_buffer, run);
             }
             // rPh (phonetic runs) and phoneticPr are not part of the text.
         }
@@ -61,7 +51,7 @@ SharedStrings::SharedStrings(std::string xml, std::string partName)
 
 SharedStrings& SharedStrings::operator=(const SharedStrings& other) {
     if (this == &other) return *this;
-    m_partName = other.m_partName;
+    m_place = other.m_place;
     m_xml = other.m_xml;
     m_buffer = other.m_buffer;
     m_offsets = other.m_offsets;
@@ -74,7 +64,7 @@ SharedStrings& SharedStrings::operator=(const SharedStrings& other) {
 
 SharedStrings& SharedStrings::operator=(SharedStrings&& other) noexcept {
     if (this == &other) return *this;
-    m_partName = std::move(other.m_partName);
+    m_place = std::move(other.m_place);
     m_xml = std::move(other.m_xml);
     m_buffer = std::move(other.m_buffer);
     m_offsets = std::move(other.m_offsets);
@@ -91,10 +81,8 @@ std::string_view SharedStrings::at(std::uint32_t index) const {
     if (index < m_offsets.size())
         return std::string_view(m_buffer).substr(m_offsets[index].first, m_offsets[index].second);
     if (index < size()) return m_added[index - m_offsets.size()];
-    throw sheets::Error("Kan ikke lese «" +
-                        (m_partName.empty() ? std::string("xl/sharedStrings.xml") : m_partName) +
-                        "»: delt tekst nummer " + std::to_string(index) + " finnes ikke (delen har " +
-                        std::to_string(size()) + ")");
+    m_place.fail(kCannotRead, "delt tekst nummer " + std::to_string(index) + " finnes ikke (delen har " +
+                                  std::to_string(size()) + ")");
 }
 
 std::uint32_t SharedStrings::add(std::string_view text) {
@@ -127,14 +115,14 @@ std::string SharedStrings::serialize() const {
         const char* p = begin;
         for (;;) {
             const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
-            if (!lt) throw sheets::Error("Kan ikke skrive «" + m_partName + "»: fant ikke rotelementet");
+            if (!lt) m_place.fail(kCannotSave, "fant ikke rotelementet");
             if (scan::isSpecial(lt, end)) {
                 p = scan::skipSpecial(lt, end);
-                if (!p) throw sheets::Error("Kan ikke skrive «" + m_partName + "»: ugyldig XML");
+                if (!p) m_place.fail(kCannotSave, "ugyldig XML");
                 continue;
             }
             p = scan::readStartTag(lt, end, root);
-            if (!p) throw sheets::Error("Kan ikke skrive «" + m_partName + "»: ugyldig XML");
+            if (!p) m_place.fail(kCannotSave, "ugyldig XML");
             rootBegin = static_cast<std::size_t>(lt - begin);
             rootEnd = static_cast<std::size_t>(p - begin);
             break;
@@ -188,7 +176,7 @@ std::string SharedStrings::serialize() const {
     std::string closing = "</" + std::string(root.qname);
     std::size_t close = m_xml.rfind(closing);
     if (close == std::string::npos || close < rootEnd)
-        throw sheets::Error("Kan ikke skrive «" + m_partName + "»: fant ikke slutten av rotelementet");
+        m_place.fail(kCannotSave, "fant ikke slutten av rotelementet");
     out.append(m_xml, rootEnd, close - rootEnd);
     out += items;
     out.append(m_xml, close);

@@ -4,6 +4,8 @@
 // are appended, and the part is written back as the original bytes with the new <si> added before
 // </sst> and the uniqueCount attribute set.
 
+#include "xml/Place.h"
+
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -17,8 +19,8 @@ namespace xlsx {
 class SharedStrings {
 public:
     SharedStrings() = default; // a workbook without the part
-    // Throws sheets::Error on bad XML, naming `partName`.
-    SharedStrings(std::string xml, std::string partName);
+    // Throws sheets::Error on bad XML, naming `place` (the part's).
+    SharedStrings(std::string xml, Place place);
     // The lookup index points into the strings' own storage: a copy or move builds its own.
     SharedStrings(const SharedStrings& other) { *this = other; }
     SharedStrings(SharedStrings&& other) noexcept { *this = std::move(other); }
@@ -37,7 +39,7 @@ public:
     std::string serialize() const;
 
 private:
-    std::string m_partName;
+    Place m_place;
     std::string m_xml;
     std::string m_buffer;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> m_offsets; // offset, length in m_buffer

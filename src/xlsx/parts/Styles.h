@@ -2,6 +2,8 @@
 
 // xl/styles.xml, read only: which cell formats show dates or times.
 
+#include "xml/Place.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,8 +14,8 @@ namespace xlsx {
 class Styles {
 public:
     Styles() = default; // a workbook without the part: every format is General
-    // Throws sheets::Error on bad XML, naming `partName`.
-    Styles(std::string_view xml, std::string_view partName);
+    // Throws sheets::Error on bad XML, naming `place` (the part's).
+    Styles(std::string_view xml, const Place& place);
 
     // True when cell format (cellXfs index) `style` shows a number as a date or time: built-in number
     // formats 14-22 and 45-47, or a custom code with d, m, y, h or s outside quoted text, escapes and

@@ -3,6 +3,8 @@
 // xl/workbook.xml: the sheet list, the active tab, the date system, defined names and calculation
 // properties. Parsed once with pugixml; written back only when edited.
 
+#include "xml/Place.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,11 +26,11 @@ struct DefinedName {
 
 class WorkbookPart {
 public:
-    // Throws sheets::Error on bad XML, naming `fileName` and `partName`.
-    WorkbookPart(std::string_view xml, std::string_view fileName, std::string partName);
+    // `place` is the part's. Throws sheets::Error naming it on bad XML or another root element.
+    WorkbookPart(std::string_view xml, Place place);
     ~WorkbookPart();
 
-    const std::string& partName() const { return m_partName; }
+    const std::string& partName() const { return m_place.part; }
     const std::vector<SheetEntry>& sheets() const { return m_sheets; }
     // 0-based index of the workbook view's active tab (0 when absent or out of range).
     int activeTab() const { return m_activeTab; }
@@ -45,7 +47,7 @@ public:
 
 private:
     struct Document;
-    std::string m_partName;
+    Place m_place;
     std::unique_ptr<Document> m_doc;
     std::vector<SheetEntry> m_sheets;
     std::vector<DefinedName> m_definedNames;

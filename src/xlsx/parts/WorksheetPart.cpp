@@ -66,13 +66,8 @@ std::string SheetStore::formulaText(const StoredFormula& formula) const {
     return text;
 }
 
-std::string SheetStore::cellName(std::uint32_t row, std::uint32_t column) const {
-    return columnName(column) + std::to_string(row);
-}
-
-void SheetStore::failRead(std::size_t at, std::string_view cause) const {
-    throw sheets::Error("Kan ikke lese «" + partName + "»: " + std::string(cause) + " (posisjon " +
-                        std::to_string(at) + ")");
+void SheetStore::failRead(std::size_t at, std::string_view cause, std::string_view cell) const {
+    place.fail(kCannotRead, std::string(cause) + " (posisjon " + std::to_string(at) + ")", cell);
 }
 
 namespace {
@@ -124,14 +119,6 @@ std::uint32_t columnStyle(const SheetStore& store, std::uint32_t column) {
 std::uint32_t newCellStyle(const SheetStore& store, const StoredRow& row, std::uint32_t column) {
     RowFormat format = rowFormat(store, row);
     return format.customFormat ? format.style : columnStyle(store, column);
-}
-
-std::string areaName(std::uint32_t firstRow, std::uint32_t firstColumn, std::uint32_t lastRow,
-                     std::uint32_t lastColumn) {
-    std::string name = columnName(firstColumn) + std::to_string(firstRow);
-    if (firstRow != lastRow || firstColumn != lastColumn)
-        name += ":" + columnName(lastColumn) + std::to_string(lastRow);
-    return name;
 }
 
 struct Area {
@@ -273,11 +260,11 @@ bool referencesShiftUnevenly(const SheetStore& store, std::uint32_t index, std::
 
 } // namespace
 
-WorksheetPart::WorksheetPart(std::string xml, std::string partName, SharedStrings& sharedStrings,
-                             const Styles& styles, bool date1904)
-    : m_partName(std::move(partName)), m_store(std::make_unique<Store>()) {
+WorksheetPart::WorksheetPart(std::string xml, Place place, SharedStrings& sharedStrings, const Styles& styles,
+                             bool date1904)
+    : m_store(std::make_unique<Store>()) {
     m_store->xml = std::move(xml);
-    m_store->partName = m_partName;
+    m_store->place = std::move(place);
     m_store->sharedStrings = &sharedStrings;
     m_store->styles = &styles;
     m_store->date1904 = date1904;
@@ -290,24 +277,17 @@ WorksheetPart::~WorksheetPart() = default;
 
 namespace {
 
-void checkCell(const SheetStore& store, std::uint32_t row, std::uint32_t column) {
-    if (row < 1 || row > kMaxRow || column < 1 || column > kMaxColumn)
-        throw sheets::Error("Ugyldig celle i «" + store.partName + "»: rad " + std::to_string(row) +
-                            ", kolonne " + std::to_string(column) +
-                            " (gyldig er rad 1 til 1048576 og kolonne 1 til 16384)");
-}
-
 // A write into a multi-cell array formula would leave the array's other cells inconsistent.
 void checkWritable(const SheetStore& store, std::uint32_t row, std::uint32_t column) {
-    checkCell(store, row, column);
     for (std::uint32_t index : store.trackedGroups) {
         const StoredFormula& formula = store.formulas[index];
         if (!formula.hasRef || !isArray(formula)) continue;
         Area area = groupArea(formula);
         if (row >= area.top && row <= area.bottom && column >= area.left && column <= area.right)
-            throw sheets::Error("Kan ikke skrive til «" + store.partName + "», celle " +
-                                store.cellName(row, column) + ": cellen hører til matriseformelen i " +
-                                areaName(area.top, area.left, area.bottom, area.right));
+            store.place.fail(kCannotWrite,
+                             "cellen hører til matriseformelen i " +
+                                 areaName(area.top, area.left, area.bottom, area.right),
+                             cellName(row, column));
     }
 }
 
@@ -354,10 +334,9 @@ StoredCell& cellForWrite(SheetStore& store, std::uint32_t row, std::uint32_t col
 
 } // namespace
 
-sheets::CellValue WorksheetPart::cell(std::uint32_t row, std::uint32_t column) const {
+sheets::CellValue WorksheetPart::cell(CellRef at) const {
     const SheetStore& store = *m_store;
-    checkCell(store, row, column);
-    const StoredCell* cell = store.findCell(row, column);
+    const StoredCell* cell = store.findCell(at.row(), at.column());
     if (!cell) return sheets::CellValue::empty();
     switch (cell->kind) {
     case ValueKind::Empty:
@@ -371,6 +350,12 @@ sheets::CellValue WorksheetPart::cell(std::uint32_t row, std::uint32_t column) c
     case ValueKind::Boolean:
         return sheets::CellValue::ofBoolean(cell->value.number != 0);
     case ValueKind::SharedString:
+        if (cell->value.span[0] >= store.sharedStrings->size())
+            store.place.fail(kCannotRead,
+                             "delt tekst nummer " + std::to_string(cell->value.span[0]) +
+                                 " finnes ikke (arbeidsboken har " +
+                                 std::to_string(store.sharedStrings->size()) + " delte tekster)",
+                             at.toString());
         return sheets::CellValue::ofText(store.sharedStrings->at(cell->value.span[0]));
     case ValueKind::Text:
         return sheets::CellValue::ofText(store.span(*cell));
@@ -380,8 +365,9 @@ sheets::CellValue WorksheetPart::cell(std::uint32_t row, std::uint32_t column) c
     return sheets::CellValue::empty();
 }
 
-void WorksheetPart::setText(std::uint32_t row, std::uint32_t column, std::string_view text) {
+void WorksheetPart::setText(CellRef at, std::string_view text) {
     SheetStore& store = *m_store;
+    const std::uint32_t row = at.row(), column = at.column();
     checkWritable(store, row, column);
     if (text.empty()) {
         // An empty value clears the cell, as the application does; its style stays.
@@ -396,12 +382,12 @@ void WorksheetPart::setText(std::uint32_t row, std::uint32_t column, std::string
     splitIfLarge(store, store.findRow(row).block);
 }
 
-void WorksheetPart::setNumber(std::uint32_t row, std::uint32_t column, double value) {
+void WorksheetPart::setNumber(CellRef at, double value) {
     SheetStore& store = *m_store;
+    const std::uint32_t row = at.row(), column = at.column();
     checkWritable(store, row, column);
     if (!std::isfinite(value))
-        throw sheets::Error("Kan ikke skrive til «" + store.partName + "», celle " +
-                            store.cellName(row, column) + ": verdien er ikke et endelig tall");
+        store.place.fail(kCannotWrite, "verdien er ikke et endelig tall", at.toString());
     StoredCell& cell = cellForWrite(store, row, column);
     cell.kind = ValueKind::Number;
     cell.value.number = value;
@@ -411,10 +397,9 @@ void WorksheetPart::setNumber(std::uint32_t row, std::uint32_t column, double va
 void WorksheetPart::insertRow(std::uint32_t row, sheets::CopyOrigin origin) {
     SheetStore& store = *m_store;
     auto refuse = [&](const std::string& cause) {
-        throw sheets::Error("Kan ikke sette inn rad " + std::to_string(row) + " i «" + store.partName +
-                            "»: " + cause);
+        store.place.fail("Kan ikke sette inn rad " + std::to_string(row) + " i", cause);
     };
-    if (row < 1 || row > kMaxRow) refuse("radnummeret er utenfor arket (gyldig er 1 til 1048576)");
+    if (row < 1 || row > kMaxRow) refuse(outOfSheet(row, 1));
 
     // Everything that can refuse comes first: a refused insertion changes nothing.
     SheetStore::RowPosition last = store.findRow(kMaxRow);
@@ -422,8 +407,7 @@ void WorksheetPart::insertRow(std::uint32_t row, sheets::CopyOrigin origin) {
         const StoredRow& stored = store.blocks[last.block].rows[last.row];
         RowFormat format = rowFormat(store, stored);
         if (stored.cellCount > 0)
-            refuse("celle " +
-                   store.cellName(kMaxRow, store.blocks[last.block].cells[stored.firstCell].column) +
+            refuse("celle " + cellName(kMaxRow, store.blocks[last.block].cells[stored.firstCell].column) +
                    " ville bli skjøvet ut av arket");
         if (format.customFormat || format.customHeight || format.hidden)
             refuse("den formaterte siste raden ville bli skjøvet ut av arket");

@@ -6,8 +6,10 @@
 // every read sees the new numbering at once. References elsewhere are rewritten at save through the
 // hooks, from the insertions recorded by the workbook.
 
+#include "formula/CellRef.h"
 #include "sheets/CellValue.h"
 #include "sheets/Workbook.h"
+#include "xml/Place.h"
 
 #include <cstdint>
 #include <functional>
@@ -36,23 +38,21 @@ struct SaveHooks {
 
 class WorksheetPart {
 public:
-    // `xml` is the whole part. Throws sheets::Error on bad XML, naming `partName` (and the cell).
-    WorksheetPart(std::string xml, std::string partName, SharedStrings& sharedStrings, const Styles& styles,
+    // `xml` is the whole part; `place` names its sheet for failures. Throws sheets::Error on bad XML,
+    // naming the place and the cell.
+    WorksheetPart(std::string xml, Place place, SharedStrings& sharedStrings, const Styles& styles,
                   bool date1904);
     ~WorksheetPart();
     WorksheetPart(const WorksheetPart&) = delete;
     WorksheetPart& operator=(const WorksheetPart&) = delete;
 
-    const std::string& partName() const { return m_partName; }
-
-    // Rows and columns 1-based and inside the sheet's limits (else sheets::Error). Writes keep the
-    // cell's style (a new cell takes the row's style when the row is custom formatted, else its
-    // column's), drop its formula, and refuse a cell of an array formula spanning several cells and
-    // (setNumber) NaN and infinities. Writing over a shared formula's master first gives the rest of its
-    // group formulas of their own.
-    sheets::CellValue cell(std::uint32_t row, std::uint32_t column) const;
-    void setText(std::uint32_t row, std::uint32_t column, std::string_view text);
-    void setNumber(std::uint32_t row, std::uint32_t column, double value);
+    // Writes keep the cell's style (a new cell takes the row's style when the row is custom formatted,
+    // else its column's), drop its formula, and refuse (sheets::Error) a cell of an array formula
+    // spanning several cells and (setNumber) NaN and infinities. Writing over a shared formula's
+    // master first gives the rest of its group formulas of their own.
+    sheets::CellValue cell(CellRef at) const;
+    void setText(CellRef at, std::string_view text);
+    void setNumber(CellRef at, double value);
 
     // Moves the rows at and below `row` down one and gives the new row the formats of its origin
     // (row style, custom-format and custom-height flags, height, outline level, each cell's style).
@@ -82,7 +82,6 @@ public:
 
 private:
     struct Store;
-    std::string m_partName;
     std::unique_ptr<Store> m_store;
 };
 

@@ -1,7 +1,6 @@
 #include "parts/WorksheetStore.h"
 
 #include "formula/CellRef.h"
-#include "sheets/Error.h"
 #include "xml/XmlScan.h"
 #include "xml/XmlText.h"
 
@@ -13,18 +12,13 @@ namespace xlsx {
 
 namespace {
 
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && scan::isSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && scan::isSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
+using scan::trimmed;
 
+// Reads an unsigned attribute into `value`; false (value unchanged) when it is no number.
 template <class T> bool parseUnsigned(std::string_view text, T& value) {
-    text = trimmed(text);
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size() && !text.empty();
+    auto parsed = scan::parseUnsigned<T>(text);
+    if (parsed) value = *parsed;
+    return parsed.has_value();
 }
 
 // Every lexical form of xsd:double: 1, -1.5, 1E3, .5, +2, INF, NaN.
@@ -133,15 +127,15 @@ private:
     const char* m_end;
     std::uint32_t m_row = 0;
     std::uint32_t m_column = 0;
+    bool m_inCell = false;
     std::string m_scratch;
 
     std::uint32_t offsetOf(const char* p) const { return static_cast<std::uint32_t>(p - m_begin); }
 
+    // Inside a cell the failure names it.
     [[noreturn]] void fail(const char* at, std::string_view cause) const {
-        m_store.failRead(static_cast<std::size_t>(at - m_begin), cause);
-    }
-    [[noreturn]] void failCell(const char* at, std::string_view cause) const {
-        fail(at, "celle " + m_store.cellName(m_row, m_column) + ": " + std::string(cause));
+        m_store.failRead(static_cast<std::size_t>(at - m_begin), cause,
+                         m_inCell ? cellName(m_row, m_column) : std::string());
     }
 
     // The next start or end tag from `p`, comments and processing instructions skipped.
@@ -248,11 +242,10 @@ private:
     const char* readRow(const char* begin, const char* p, bool selfClosing, std::string_view r,
                         const char* lead) {
         std::uint32_t number = m_row + 1;
-        if (!r.empty() && !parseUnsigned(r, number))
-            fail(begin, "ugyldig radnummer «" + std::string(r) + "»");
+        if (!r.empty() && !parseUnsigned(r, number)) fail(begin, "ugyldig radnummer " + inQuotes(r));
         if (number <= m_row)
             fail(begin, "rad " + std::to_string(number) + " står etter rad " + std::to_string(m_row));
-        if (number > kMaxRow) fail(begin, "radnummer " + std::to_string(number) + " er for stort");
+        if (number > kMaxRow) fail(begin, outOfSheet(number, 1));
         m_row = number;
         m_column = 0;
         Block& block = blockFor(number);
@@ -318,7 +311,7 @@ private:
                 offset = static_cast<std::uint32_t>(start);
                 inArena = true;
             }
-            if (!appendDecodedText(arena, raw, true)) reader.failCell(at, "ugyldig tekst");
+            if (!appendDecodedText(arena, raw, true)) reader.fail(at, "ugyldig tekst");
             length = static_cast<std::uint32_t>(arena.size() - offset);
         }
         void store(StoredCell& cell) const {
@@ -331,7 +324,7 @@ private:
     std::string_view decodedValue(std::string_view raw, const char* at) {
         if (!needsDecoding(raw)) return raw;
         m_scratch.clear();
-        if (!appendDecodedText(m_scratch, raw, false)) failCell(at, "ugyldig verdi");
+        if (!appendDecodedText(m_scratch, raw, false)) fail(at, "ugyldig verdi");
         return m_scratch;
     }
 
@@ -342,26 +335,25 @@ private:
             if (lt[1] == '/') {
                 std::string_view qname;
                 p = scan::readEndTag(lt, m_end, qname);
-                if (!p) failCell(lt, "ugyldig slutt-tagg");
+                if (!p) fail(lt, "ugyldig slutt-tagg");
                 if (depth == 0) return p;
                 --depth;
                 continue;
             }
             scan::StartTag tag;
             p = scan::readStartTag(lt, m_end, tag);
-            if (!p) failCell(lt, "ugyldig tagg");
+            if (!p) fail(lt, "ugyldig tagg");
             std::string_view local = scan::localName(tag.qname);
             if (local == "t") {
                 std::string_view raw(p, 0);
-                if (!tag.selfClosing && !(p = scan::readTextContent(p, m_end, raw)))
-                    failCell(lt, "ugyldig <t>");
+                if (!tag.selfClosing && !(p = scan::readTextContent(p, m_end, raw))) fail(lt, "ugyldig <t>");
                 text.add(raw, lt);
             } else if (local == "r" && depth == 0 && !tag.selfClosing) {
                 ++depth;
             } else {
                 // Run properties, phonetic runs and their properties are not part of the value.
                 p = scan::skipElementContent(p, m_end, tag.selfClosing);
-                if (!p) failCell(lt, "uavsluttet element");
+                if (!p) fail(lt, "uavsluttet element");
             }
         }
     }
@@ -387,23 +379,21 @@ private:
         if (r.empty()) {
             cell.flags |= StoredCell::kNoR;
         } else {
+            // Only the letters count: the row is the row element's.
             std::size_t letters = 0;
-            column = 0;
-            while (letters < r.size() && letters < 4 && r[letters] >= 'A' && r[letters] <= 'Z')
-                column = column * 26 + static_cast<std::uint32_t>(r[letters++] - 'A' + 1);
-            if (letters == 0 || letters == 4 ||
-                (letters < r.size() && (r[letters] < '0' || r[letters] > '9')))
-                fail(begin, "ugyldig cellereferanse «" + std::string(r) + "»");
+            auto parsed = readColumnLetters(r, letters);
+            if (!parsed || (letters < r.size() && (r[letters] < '0' || r[letters] > '9')))
+                fail(begin, "ugyldig cellereferanse " + inQuotes(r));
+            column = *parsed;
         }
         if (column <= m_column)
-            fail(begin, "celle " + m_store.cellName(m_row, column) + " står etter " +
-                            m_store.cellName(m_row, m_column));
-        if (column > kMaxColumn) fail(begin, "kolonnenummer " + std::to_string(column) + " er for stort");
+            fail(begin, "celle " + cellName(m_row, column) + " står etter " + cellName(m_row, m_column));
+        if (column > kMaxColumn) fail(begin, outOfSheet(m_row, column));
         m_column = column;
+        m_inCell = true;
         cell.column = static_cast<std::uint16_t>(column);
         cell.begin = offsetOf(begin);
-        if (!s.empty() && !parseUnsigned(s, cell.style))
-            failCell(begin, "ugyldig stil «" + std::string(s) + "»");
+        if (!s.empty() && !parseUnsigned(s, cell.style)) fail(begin, "ugyldig stil " + inQuotes(s));
 
         bool hasValue = false, hasInline = false;
         std::string_view value;
@@ -436,29 +426,29 @@ private:
                 else if (name == "si")
                     si = v;
             });
-            if (!p) failCell(lt, "ugyldig tagg");
+            if (!p) fail(lt, "ugyldig tagg");
             std::string_view local = scan::localName(tag.qname);
             if (local == "v") {
                 hasValue = true;
                 value = std::string_view(p, 0);
                 if (!tag.selfClosing && !(p = scan::readTextContent(p, m_end, value)))
-                    failCell(lt, "ugyldig <v>");
+                    fail(lt, "ugyldig <v>");
             } else if (local == "f") {
                 std::string_view raw(p, 0);
-                if (!tag.selfClosing && !(p = scan::readTextContent(p, m_end, raw)))
-                    failCell(lt, "ugyldig <f>");
+                if (!tag.selfClosing && !(p = scan::readTextContent(p, m_end, raw))) fail(lt, "ugyldig <f>");
                 readFormula(lt, raw, ft, ref, si, cell, row);
             } else if (local == "is") {
                 hasInline = true;
                 if (!tag.selfClosing) p = readInlineString(p, text);
             } else {
                 p = scan::skipElementContent(p, m_end, tag.selfClosing);
-                if (!p) failCell(lt, "uavsluttet element");
+                if (!p) fail(lt, "uavsluttet element");
             }
         }
         cell.length = offsetOf(p) - cell.begin;
         setValue(begin, cell, t, hasValue, value, hasInline, text);
         block.cells.push_back(cell);
+        m_inCell = false;
         return p;
     }
 
@@ -466,7 +456,7 @@ private:
                      std::string_view si, StoredCell& cell, StoredRow& row) {
         if (needsDecoding(raw)) {
             m_scratch.clear();
-            if (!appendDecodedText(m_scratch, raw, true)) failCell(at, "ugyldig formeltekst");
+            if (!appendDecodedText(m_scratch, raw, true)) fail(at, "ugyldig formeltekst");
         }
         StoredFormula formula;
         formula.textBegin = offsetOf(raw.data());
@@ -474,14 +464,13 @@ private:
         formula.column = cell.column;
         formula.row = m_row;
         if (t == "shared") {
-            if (!parseUnsigned(si, formula.si)) failCell(at, "delt formel uten gyldig si");
+            if (!parseUnsigned(si, formula.si)) fail(at, "delt formel uten gyldig si");
             formula.kind = !ref.empty() && parseRef(ref, formula) ? StoredFormula::Kind::SharedMaster
                                                                   : StoredFormula::Kind::SharedChild;
         } else if (t == "array" || t == "dataTable") {
             formula.kind = t == "array" ? StoredFormula::Kind::Array : StoredFormula::Kind::DataTable;
-            if (!parseRef(ref.empty() ? std::string_view(m_store.cellName(m_row, cell.column)) : ref,
-                          formula))
-                failCell(at, "ugyldig område «" + std::string(ref) + "» for formel");
+            if (!parseRef(ref.empty() ? std::string_view(cellName(m_row, cell.column)) : ref, formula))
+                fail(at, "ugyldig område " + inQuotes(ref) + " for formel");
         }
         auto index = static_cast<std::uint32_t>(m_store.formulas.size());
         if (formula.hasRef && (formula.refTop != formula.refBottom || formula.refLeft != formula.refRight))
@@ -512,20 +501,18 @@ private:
         if (value.empty()) return;
         if (t == "s") {
             if (!parseUnsigned(value, cell.value.span[0]))
-                failCell(at, "ugyldig indeks «" + std::string(value) + "» til delte tekster");
+                fail(at, "ugyldig indeks " + inQuotes(value) + " til delte tekster");
             cell.kind = ValueKind::SharedString;
         } else if (t == "b") {
             if (value != "0" && value != "1" && value != "true" && value != "false")
-                failCell(at, "ugyldig sannhetsverdi «" + std::string(value) + "»");
+                fail(at, "ugyldig sannhetsverdi " + inQuotes(value));
             cell.kind = ValueKind::Boolean;
             cell.value.number = value == "1" || value == "true" ? 1 : 0;
         } else if (t == "d") {
-            if (!parseIsoDate(value, cell.value.number))
-                failCell(at, "ugyldig dato «" + std::string(value) + "»");
+            if (!parseIsoDate(value, cell.value.number)) fail(at, "ugyldig dato " + inQuotes(value));
             cell.kind = ValueKind::Date;
         } else {
-            if (!parseDouble(value, cell.value.number))
-                failCell(at, "ugyldig tall «" + std::string(value) + "»");
+            if (!parseDouble(value, cell.value.number)) fail(at, "ugyldig tall " + inQuotes(value));
             cell.kind = ValueKind::Number;
         }
     }
@@ -535,7 +522,7 @@ private:
 
 void readWorksheet(SheetStore& store) {
     if (store.xml.size() >= std::numeric_limits<std::uint32_t>::max())
-        throw sheets::Error("Kan ikke lese «" + store.partName + "»: delen er for stor");
+        store.place.fail(kCannotRead, "delen er for stor");
     Reader(store).run();
 }
 

@@ -6,6 +6,7 @@
 
 #include "formula/RowShift.h"
 #include "parts/WorksheetPart.h"
+#include "xml/Place.h"
 
 #include <cstdint>
 #include <string>
@@ -85,7 +86,7 @@ struct ColumnStyle {
 
 struct SheetStore {
     std::string xml;
-    std::string partName;
+    Place place;
     SharedStrings* sharedStrings = nullptr;
     const Styles* styles = nullptr;
     bool date1904 = false;
@@ -126,8 +127,8 @@ struct SheetStore {
     }
     // The decoded text of a formula as written in its own cell (empty for shared children).
     std::string formulaText(const StoredFormula& formula) const;
-    std::string cellName(std::uint32_t row, std::uint32_t column) const;
-    [[noreturn]] void failRead(std::size_t at, std::string_view cause) const;
+    // Fails reading the part at byte `at`, naming the cell where there is one.
+    [[noreturn]] void failRead(std::size_t at, std::string_view cause, std::string_view cell = {}) const;
 };
 
 struct WorksheetPart::Store : SheetStore {};

@@ -3,7 +3,6 @@
 #include "formula/CellRef.h"
 #include "package/LargeBuffer.h"
 #include "parts/WorksheetStore.h"
-#include "sheets/Error.h"
 #include "xml/XmlScan.h"
 #include "xml/XmlText.h"
 
@@ -40,11 +39,6 @@ void appendNumber(std::string& out, std::uint64_t value) {
     char buffer[24];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     out.append(buffer, result.ptr);
-}
-
-void appendCellName(std::string& out, std::uint32_t row, std::uint32_t column) {
-    out += columnName(column);
-    appendNumber(out, row);
 }
 
 // The start tag of the first element named `local` in `document` (searching no further than an element
@@ -95,8 +89,7 @@ public:
         if (m_store.dirty) frame = withDimension(std::move(frame));
 
         auto sheetData = findStartTag(frame, "sheetData", {});
-        if (!sheetData)
-            throw sheets::Error("Kan ikke skrive «" + m_store.partName + "»: <sheetData> mangler i delen");
+        if (!sheetData) m_store.place.fail(kCannotSave, "<sheetData> mangler i delen");
         std::string out;
         reserveLarge(out, frame.size() + xml.size() + xml.size() / 16);
         if (sheetData->tag.selfClosing) {
@@ -165,13 +158,7 @@ private:
                 right = std::max<std::uint32_t>(right, block.cells[row.firstCell + row.cellCount - 1].column);
             }
         if (top == 0) return "A1";
-        std::string ref;
-        appendCellName(ref, top, left);
-        if (top != bottom || left != right) {
-            ref += ':';
-            appendCellName(ref, bottom, right);
-        }
-        return ref;
+        return areaName(top, left, bottom, right);
     }
 
     void writeRows(std::string& out) {
@@ -286,7 +273,7 @@ private:
         out += '<';
         out += m_store.prefix;
         out += "c r=\"";
-        appendCellName(out, number, cell.column);
+        out += cellName(number, cell.column);
         out += '"';
         if (cell.style != 0) {
             out += " s=\"";
@@ -333,7 +320,7 @@ private:
         out += '<';
         out.append(tag.qname);
         std::string r;
-        appendCellName(r, number, cell.column);
+        r += cellName(number, cell.column);
         if (cell.flags & StoredCell::kNoR) appendAttribute(out, {"r", r, '"'});
         for (const Attribute& attribute : m_attributes) {
             if (attribute.name == "r")
@@ -394,11 +381,9 @@ private:
                 auto clamp = [](std::int64_t row) {
                     return static_cast<std::uint32_t>(std::clamp<std::int64_t>(row, 1, kMaxRow));
                 };
-                appendCellName(ref, clamp(top), formula.refLeft);
-                if (top != bottom || formula.refLeft != formula.refRight) {
-                    ref += ':';
-                    appendCellName(ref, clamp(bottom), formula.refRight);
-                }
+                ref += cellName(clamp(top), formula.refLeft);
+                if (top != bottom || formula.refLeft != formula.refRight)
+                    ref += ":" + cellName(clamp(bottom), formula.refRight);
                 appendAttribute(out, {attribute.name, ref, attribute.quote});
                 continue;
             }

@@ -2,7 +2,9 @@
 
 #include "formula/CellRef.h"
 #include "formula/ReferenceSyntax.h"
-#include "shift/ShiftXml.h"
+#include "shift/ShiftEdits.h"
+#include "xml/Dom.h"
+#include "xml/XmlScan.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,7 +14,11 @@ namespace xlsx {
 
 namespace {
 
-using namespace shiftxml;
+using namespace shiftedits;
+using dom::child;
+using dom::localName;
+using dom::namespaceUri;
+using scan::parseUnsigned;
 
 // The namespace of xm:f and xm:sqref inside extension lists.
 constexpr std::string_view kExcelMainNamespace = "http://schemas.microsoft.com/office/excel/2006/main";
@@ -358,11 +364,12 @@ private:
 
 } // namespace
 
-std::optional<std::string> shiftWorksheetFrame(std::string_view frame, const FrameShiftInput& input) {
+std::optional<std::string> shiftWorksheetFrame(std::string_view frame, const FrameShiftInput& input,
+                                               const Place& place) {
     pugi::xml_document document;
-    parse(document, frame, "arkets XML utenfor celledataene");
+    dom::parse(document, frame, place);
     if (!FrameEditor(input).edit(document)) return std::nullopt;
-    return serialize(document, frame);
+    return dom::writeKeepingProlog(document, frame);
 }
 
 } // namespace xlsx

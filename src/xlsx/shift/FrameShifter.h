@@ -11,6 +11,7 @@
 #include "formula/ReferenceShifter.h"
 #include "formula/RowShift.h"
 #include "shift/RowInsertion.h"
+#include "xml/Place.h"
 
 #include <optional>
 #include <string>
@@ -31,7 +32,8 @@ struct FrameShiftInput {
 // `frame` is a whole worksheet part with an empty <sheetData/> (any namespace prefix). Returns the
 // edited part, or nullopt when nothing changed. A conditional format or validation whose range covers
 // an insertion's origin row covers the inserted row too (as the application copies them with the
-// formats). Throws sheets::Error on XML that cannot be parsed.
-std::optional<std::string> shiftWorksheetFrame(std::string_view frame, const FrameShiftInput& input);
+// formats). Throws sheets::Error naming `place` (the sheet's) on XML that cannot be parsed.
+std::optional<std::string> shiftWorksheetFrame(std::string_view frame, const FrameShiftInput& input,
+                                               const Place& place);
 
 } // namespace xlsx

@@ -2,8 +2,9 @@
 
 #include "formula/CellRef.h"
 #include "formula/ReferenceSyntax.h"
-#include "sheets/Error.h"
-#include "shift/ShiftXml.h"
+#include "shift/ShiftEdits.h"
+#include "xml/Dom.h"
+#include "xml/XmlScan.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -13,14 +14,16 @@ namespace xlsx {
 
 namespace {
 
-using namespace shiftxml;
+using namespace shiftedits;
+using dom::localName;
+using scan::parseUnsigned;
 
 template <typename Edit>
-std::optional<std::string> editXml(std::string_view xml, std::string_view what, Edit edit) {
+std::optional<std::string> editXml(std::string_view xml, const Place& place, Edit edit) {
     pugi::xml_document document;
-    parse(document, xml, what);
+    dom::parse(document, xml, place);
     if (!edit(document)) return std::nullopt;
-    return serialize(document, xml);
+    return dom::writeKeepingProlog(document, xml);
 }
 
 template <typename Visit> void forEachElement(pugi::xml_node parent, const Visit& visit) {
@@ -177,9 +180,9 @@ void shiftClientData(std::string_view text, const TextElement& data, const RowSh
 
 } // namespace
 
-std::optional<std::string> shiftTablePart(std::string_view xml, const RowShift& shift) {
+std::optional<std::string> shiftTablePart(std::string_view xml, const RowShift& shift, const Place& place) {
     auto own = ownSheetOnly(shift);
-    return editXml(xml, "tabelldelen", [&](pugi::xml_document& document) {
+    return editXml(xml, place, [&](pugi::xml_document& document) {
         bool changed = false;
         forEachElement(document, [&](pugi::xml_node node) {
             auto local = localName(node);
@@ -192,8 +195,9 @@ std::optional<std::string> shiftTablePart(std::string_view xml, const RowShift& 
     });
 }
 
-std::optional<std::string> shiftCommentsPart(std::string_view xml, const RowShift& shift) {
-    return editXml(xml, "merknadsdelen", [&](pugi::xml_document& document) {
+std::optional<std::string> shiftCommentsPart(std::string_view xml, const RowShift& shift,
+                                             const Place& place) {
+    return editXml(xml, place, [&](pugi::xml_document& document) {
         bool changed = false;
         forEachElement(document, [&](pugi::xml_node node) {
             auto local = localName(node);
@@ -202,9 +206,9 @@ std::optional<std::string> shiftCommentsPart(std::string_view xml, const RowShif
             // The cell store refuses to push content past the last row but does not see notes: dropping
             // one would lose the user's text silently.
             if (outcome == Outcome::Gone)
-                throw sheets::Error(std::string("Kan ikke flytte merknaden i ") +
-                                    node.attribute("ref").value() +
-                                    ": den ville havne etter siste rad i arket");
+                place.withPart({}).fail("Kan ikke sette inn rader i",
+                                        "merknaden ville bli skjøvet ut av arket",
+                                        node.attribute("ref").value());
             changed = outcome == Outcome::Changed || changed;
         });
         return changed;
@@ -234,8 +238,8 @@ std::optional<std::string> shiftVmlDrawing(std::string_view xml, const RowShift&
     return out;
 }
 
-std::optional<std::string> shiftDrawingPart(std::string_view xml, const RowShift& shift) {
-    return editXml(xml, "tegningsdelen", [&](pugi::xml_document& document) {
+std::optional<std::string> shiftDrawingPart(std::string_view xml, const RowShift& shift, const Place& place) {
+    return editXml(xml, place, [&](pugi::xml_document& document) {
         bool changed = false;
         forEachElement(document, [&](pugi::xml_node node) {
             auto local = localName(node);
@@ -251,8 +255,9 @@ std::optional<std::string> shiftDrawingPart(std::string_view xml, const RowShift
     });
 }
 
-std::optional<std::string> shiftChartPart(std::string_view xml, const ShiftContext& context) {
-    return editXml(xml, "diagramdelen", [&](pugi::xml_document& document) {
+std::optional<std::string> shiftChartPart(std::string_view xml, const ShiftContext& context,
+                                          const Place& place) {
+    return editXml(xml, place, [&](pugi::xml_document& document) {
         bool changed = false;
         forEachElement(document, [&](pugi::xml_node node) {
             auto local = localName(node);
@@ -263,8 +268,9 @@ std::optional<std::string> shiftChartPart(std::string_view xml, const ShiftConte
     });
 }
 
-std::optional<std::string> shiftPivotTablePart(std::string_view xml, const RowShift& shift) {
-    return editXml(xml, "pivottabelldelen", [&](pugi::xml_document& document) {
+std::optional<std::string> shiftPivotTablePart(std::string_view xml, const RowShift& shift,
+                                               const Place& place) {
+    return editXml(xml, place, [&](pugi::xml_document& document) {
         bool changed = false;
         forEachElement(document, [&](pugi::xml_node node) {
             if (localName(node) != "location") return;
@@ -275,9 +281,10 @@ std::optional<std::string> shiftPivotTablePart(std::string_view xml, const RowSh
             if (auto area = parseArea(ref, pos); area && pos == ref.size()) {
                 auto [top, bottom] = std::minmax(area->first.row, area->last.row);
                 if (shift.map(bottom) - shift.map(top) != bottom - top)
-                    throw sheets::Error("Kan ikke sette inn rader gjennom pivottabellen i " +
-                                        std::string(ref) +
-                                        ": tabellen må ligge helt over eller under de nye radene");
+                    place.withPart({}).fail(
+                        "Kan ikke sette inn rader i",
+                        "pivottabellen i " + std::string(ref) +
+                            " ville bli delt; den må ligge helt over eller under de nye radene");
             }
             changed = shiftAreaAttribute(node, "ref", shift) == Outcome::Changed || changed;
         });
@@ -285,8 +292,9 @@ std::optional<std::string> shiftPivotTablePart(std::string_view xml, const RowSh
     });
 }
 
-std::optional<std::string> shiftPivotCacheDefinition(std::string_view xml, const ShiftContext& context) {
-    return editXml(xml, "pivotbufferdelen", [&](pugi::xml_document& document) {
+std::optional<std::string> shiftPivotCacheDefinition(std::string_view xml, const ShiftContext& context,
+                                                     const Place& place) {
+    return editXml(xml, place, [&](pugi::xml_document& document) {
         bool changed = false;
         forEachElement(document, [&](pugi::xml_node node) {
             if (localName(node) != "worksheetSource" || !context.shiftFor) return;

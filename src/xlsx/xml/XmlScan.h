@@ -5,7 +5,10 @@
 // matched by local name, so any namespace prefix and the strict namespace work alike. Entities in
 // attribute values are not resolved here; the callers decode the few values that can hold them.
 
+#include <charconv>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 namespace xlsx::scan {
@@ -14,6 +17,26 @@ inline bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+// The text without the XML blanks (space, tab, CR, LF) around it.
+inline std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// A number as attribute values and element texts write it: decimal digits only, blanks around
+// allowed; nullopt for anything else, the empty text included.
+template <class T = std::uint32_t> std::optional<T> parseUnsigned(std::string_view text) {
+    text = trimmed(text);
+    T value{};
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+// The name without its namespace prefix: real files use prefixes such as <x:row> or <r:Relationships>.
 inline std::string_view localName(std::string_view qname) {
     std::size_t colon = qname.rfind(':');
     return colon == std::string_view::npos ? qname : qname.substr(colon + 1);

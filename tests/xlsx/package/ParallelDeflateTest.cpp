@@ -33,7 +33,9 @@ TEST(ParallelDeflate, JoinedChunksInflateToTheInput) {
         std::string input(size, '\0');
         for (std::size_t i = 0; i < size; ++i)
             input[i] = static_cast<char>(i % 97 < 60 ? "<c r=\"A1\"><v>12</v></c>"[i % 24] : random() % 256);
-        auto part = xlsx::deflateParallel(input, 1);
+        auto deflated = xlsx::deflateParallel(input, 1);
+        ASSERT_TRUE(deflated);
+        const auto& part = *deflated;
         EXPECT_EQ(part.size, size);
         EXPECT_EQ(part.crc, crc32_z(0, reinterpret_cast<const Bytef*>(input.data()), input.size()));
         EXPECT_EQ(inflateRaw(part.data, size), input);

@@ -30,6 +30,15 @@ std::string rel(const std::string& id, const std::string& type, const std::strin
     return "<" + tag + " Id=\"" + id + "\" Type=\"" + type + "\" Target=\"" + target + "\"/>";
 }
 
+// A part of a workbook of that name, for failures.
+xlsx::Place placeOf(const std::string& part, const fs::path& workbook = "lager.xlsx") {
+    return xlsx::Place(workbook).withPart(part);
+}
+
+xlsx::ContentTypes contentTypes(std::string_view xml) {
+    return xlsx::ContentTypes(xml, placeOf("[Content_Types].xml"));
+}
+
 // The part a relationships part belongs to: "xl/_rels/workbook.xml.rels" -> "xl/workbook.xml".
 std::string sourceOf(const std::string& relsPart) {
     const auto at = relsPart.rfind("_rels/");
@@ -45,7 +54,7 @@ void expectAllTargetsFound(const fs::path& path) {
         if (!name.ends_with(".rels")) continue;
         const auto source = sourceOf(name);
         EXPECT_EQ(xlsx::Relationships::partFor(source), name);
-        xlsx::Relationships relationships(source, package.read(name), name);
+        xlsx::Relationships relationships(source, package.read(name), placeOf(name, path));
         for (const auto& r : relationships.all()) {
             if (r.external) continue;
             EXPECT_TRUE(package.contains(relationships.resolve(r)))
@@ -65,7 +74,8 @@ TEST(Relationships, ResolvesRelativeAbsoluteAndDottedTargets) {
         rel("rId5", kRel + "theme", "theme//theme1.xml") + rel("rId8", kRel + "hyperlink", "#Sheet1!A1") +
         rel("rId9", kRel + "chart", "../charts/chart1.xml#top") + "<Relationship Id=\"rId6\" Type=\"" + kRel +
         "hyperlink\" Target=\"../lager.xlsx\" TargetMode=\"External\"/>");
-    xlsx::Relationships sheetRels("/xl/worksheets/sheet1.xml", xml, "xl/worksheets/_rels/sheet1.xml.rels");
+    xlsx::Relationships sheetRels("/xl/worksheets/sheet1.xml", xml,
+                                  placeOf("xl/worksheets/_rels/sheet1.xml.rels"));
     ASSERT_EQ(sheetRels.all().size(), 8u);
     EXPECT_EQ(sheetRels.resolve(*sheetRels.byId("rId1")), "xl/worksheets/worksheets/sheet1.xml");
     EXPECT_EQ(sheetRels.resolve(*sheetRels.byId("rId2")), "xl/styles.xml");
@@ -79,7 +89,7 @@ TEST(Relationships, ResolvesRelativeAbsoluteAndDottedTargets) {
     EXPECT_EQ(sheetRels.byId("rId7"), nullptr);
 
     xlsx::Relationships packageRels("", rels(rel("rId1", kRel + "officeDocument", "xl/workbook.xml")),
-                                    "_rels/.rels");
+                                    placeOf("_rels/.rels"));
     EXPECT_EQ(packageRels.resolve(packageRels.all().front()), "xl/workbook.xml");
 
     EXPECT_EQ(xlsx::Relationships::partFor("xl/workbook.xml"), "xl/_rels/workbook.xml.rels");
@@ -93,7 +103,7 @@ TEST(Relationships, FindsTypesByLastSegmentWhateverTheNamespaceOrPrefix) {
                                  rel("rId2", kStrictRel + "sheetMetadata", "metadata.xml", "r") +
                                  rel("rId3", kStrictRel + "sharedStrings", "sharedStrings.xml", "r"),
                              "r");
-    xlsx::Relationships relationships("xl/workbook.xml", strict, "xl/_rels/workbook.xml.rels");
+    xlsx::Relationships relationships("xl/workbook.xml", strict, placeOf("xl/_rels/workbook.xml.rels"));
     ASSERT_EQ(relationships.all().size(), 3u);
     EXPECT_EQ(relationships.byType("worksheet")->id, "rId1");
     EXPECT_EQ(relationships.byType("sharedStrings")->id, "rId3");
@@ -101,7 +111,7 @@ TEST(Relationships, FindsTypesByLastSegmentWhateverTheNamespaceOrPrefix) {
     EXPECT_EQ(relationships.byType("Metadata"), nullptr);
 
     xlsx::Relationships transitional("", rels(rel("rId1", kRel + "officeDocument", "xl/workbook.xml")),
-                                     "_rels/.rels");
+                                     placeOf("_rels/.rels"));
     EXPECT_EQ(transitional.byType("officeDocument")->target, "xl/workbook.xml");
 
     for (const auto* fixture : {"handmade/absolute-targets.xlsx", "handmade/relative-targets.xlsx",
@@ -120,7 +130,7 @@ TEST(Relationships, RemovesByTargetAndKeepsTheRestAsWritten) {
                  "\n  " + rel("rId2", kRel + "calcChain", "/XL/calcChain.xml", "r") +
                  rel("rId3", kRel + "styles", "styles.xml", "r") + "<r:Extra data=\"&amp;&lt;\"/>",
              "r");
-    xlsx::Relationships relationships("xl/workbook.xml", xml, "xl/_rels/workbook.xml.rels");
+    xlsx::Relationships relationships("xl/workbook.xml", xml, placeOf("xl/_rels/workbook.xml.rels"));
     EXPECT_EQ(relationships.serialize(), xml);
     EXPECT_FALSE(relationships.removeTarget("xl/missing.xml"));
     EXPECT_TRUE(relationships.removeTarget("xl/calcChain.xml"));
@@ -132,7 +142,7 @@ TEST(Relationships, RemovesByTargetAndKeepsTheRestAsWritten) {
     for (const auto* kept : {"<!-- written by hand -->", "<r:Extra data=\"&amp;&lt;\"", "standalone=\"yes\"",
                              "xmlns:r=\"http://schemas.openxmlformats.org/package/2006/relationships\""})
         EXPECT_NE(written.find(kept), std::string::npos) << kept << " in " << written;
-    xlsx::Relationships reread("xl/workbook.xml", written, "xl/_rels/workbook.xml.rels");
+    xlsx::Relationships reread("xl/workbook.xml", written, placeOf("xl/_rels/workbook.xml.rels"));
     ASSERT_EQ(reread.all().size(), 2u);
     EXPECT_EQ(reread.all()[0].id, "rId1");
     EXPECT_EQ(reread.resolve(reread.all()[1]), "xl/styles.xml");
@@ -144,24 +154,24 @@ TEST(Relationships, AddedRelationshipsAndOverridesLandInTheirNamespace) {
         rels(rel("rId2", kRel + "worksheet", "worksheets/sheet1.xml", "r") +
                  rel("rId7", kRel + "styles", "styles.xml", "r") + rel("x9", kRel + "theme", "t.xml", "r"),
              "r");
-    xlsx::Relationships relationships("xl/workbook.xml", xml, "xl/_rels/workbook.xml.rels");
+    xlsx::Relationships relationships("xl/workbook.xml", xml, placeOf("xl/_rels/workbook.xml.rels"));
     EXPECT_EQ(relationships.add(kRel + "sharedStrings", "sharedStrings.xml"), "rId8");
     EXPECT_EQ(relationships.add(kRel + "calcChain", "calcChain.xml"), "rId9");
     EXPECT_TRUE(relationships.removeTarget("xl/calcChain.xml"));
     EXPECT_EQ(relationships.resolve(*relationships.byType("sharedStrings")), "xl/sharedStrings.xml");
 
-    xlsx::Relationships fresh("", "", "_rels/.rels");
+    xlsx::Relationships fresh("", "", placeOf("_rels/.rels"));
     EXPECT_EQ(fresh.add(kRel + "officeDocument", "xl/workbook.xml"), "rId1");
     EXPECT_EQ(fresh.add(kRel + "hyperlink", "https://example.org/", true), "rId2");
 
-    xlsx::ContentTypes types(
-        "<t:Types xmlns:t=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-        "<t:Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-        "<t:Override PartName=\"/xl/workbook.xml\" ContentType=\"old\"/></t:Types>");
+    auto types =
+        contentTypes("<t:Types xmlns:t=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                     "<t:Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+                     "<t:Override PartName=\"/xl/workbook.xml\" ContentType=\"old\"/></t:Types>");
     types.setOverride("xl/sharedStrings.xml", "strings");
     types.setOverride("/XL/workbook.xml", "main");
     EXPECT_EQ(types.typeOf("xl/sharedStrings.xml"), "strings");
-    EXPECT_EQ(xlsx::ContentTypes(types.serialize()).typeOf("xl/workbook.xml"), "main");
+    EXPECT_EQ(contentTypes(types.serialize()).typeOf("xl/workbook.xml"), "main");
 
     testsupport::TempDir dir;
     testsupport::writeFile(dir / "workbook.xml.rels", relationships.serialize());
@@ -189,17 +199,24 @@ TEST(Relationships, AddedRelationshipsAndOverridesLandInTheirNamespace) {
 }
 
 TEST(Relationships, RefusesMalformedPartsNamingThem) {
-    for (const std::string bad : {"<Relationships><Relationship Id=\"rId1\"</Relationships>", "<Types/>"}) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"<Relationships><Relationship Id=\"rId1\"</Relationships>", "ugyldig XML ("},
+        {"<Types/>", "delen er ikke en liste over relasjoner"},
+    };
+    for (const auto& [bad, cause] : cases) {
         try {
-            xlsx::Relationships relationships("xl/workbook.xml", bad, "xl/_rels/workbook.xml.rels");
+            xlsx::Relationships relationships("xl/workbook.xml", bad, placeOf("xl/_rels/workbook.xml.rels"));
             ADD_FAILURE() << bad;
         } catch (const sheets::Error& e) {
-            EXPECT_NE(std::string(e.what()).find("«xl/_rels/workbook.xml.rels»"), std::string::npos)
+            EXPECT_EQ(std::string(e.what()).rfind(
+                          "Kan ikke lese «xl/_rels/workbook.xml.rels» i «lager.xlsx»: " + cause, 0),
+                      0u)
                 << e.what();
         }
     }
-    EXPECT_TRUE(xlsx::Relationships("xl/workbook.xml", "", "xl/_rels/workbook.xml.rels").all().empty());
-    EXPECT_THROW(xlsx::ContentTypes("<Types"), sheets::Error);
+    EXPECT_TRUE(
+        xlsx::Relationships("xl/workbook.xml", "", placeOf("xl/_rels/workbook.xml.rels")).all().empty());
+    EXPECT_THROW(contentTypes("<Types"), sheets::Error);
 }
 
 TEST(ContentTypes, TypesComeFromOverridesThenDefaultsForEveryCorpusPart) {
@@ -207,7 +224,7 @@ TEST(ContentTypes, TypesComeFromOverridesThenDefaultsForEveryCorpusPart) {
         if (entry.path().extension() != ".xlsx") continue;
         SCOPED_TRACE(entry.path().filename().string());
         xlsx::Package package(entry.path());
-        xlsx::ContentTypes types(package.read("[Content_Types].xml"));
+        auto types = contentTypes(package.read("[Content_Types].xml"));
         for (const auto& name : package.partNames())
             EXPECT_TRUE(name == "[Content_Types].xml" || !types.typeOf(name).empty()) << name;
         EXPECT_EQ(types.typeOf("XL/WORKBOOK.XML"), types.typeOf("/xl/workbook.xml"));
@@ -222,15 +239,15 @@ TEST(ContentTypes, RemovedOverrideAndRelationshipGiveAWorkbookOthersOpen) {
     auto path = dir.copy(testsupport::corpus("tutorial01.xlsx"));
     {
         xlsx::Package package(path);
-        xlsx::ContentTypes types(package.read("[Content_Types].xml"));
+        auto types = contentTypes(package.read("[Content_Types].xml"));
         ASSERT_FALSE(types.typeOf("xl/calcChain.xml").empty());
         EXPECT_TRUE(types.removeOverride("/xl/calcChain.xml"));
         EXPECT_FALSE(types.removeOverride("xl/calcChain.xml"));
         EXPECT_EQ(types.typeOf("xl/calcChain.xml"), types.typeOf("xl/other.xml")); // now the xml Default
-        EXPECT_EQ(xlsx::ContentTypes(types.serialize()).typeOf("xl/calcChain.xml"), types.typeOf("x.xml"));
+        EXPECT_EQ(contentTypes(types.serialize()).typeOf("xl/calcChain.xml"), types.typeOf("x.xml"));
 
         xlsx::Relationships relationships("xl/workbook.xml", package.read("xl/_rels/workbook.xml.rels"),
-                                          "xl/_rels/workbook.xml.rels");
+                                          placeOf("xl/_rels/workbook.xml.rels"));
         ASSERT_TRUE(relationships.removeTarget("xl/calcChain.xml"));
         package.write("xl/_rels/workbook.xml.rels", relationships.serialize());
         package.write("[Content_Types].xml", types.serialize());

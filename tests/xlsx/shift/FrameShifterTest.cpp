@@ -59,7 +59,7 @@ public:
         input.insertions = m_insertions;
         if (auto own = m_sheets.shift(m_sheet)) input.shift = *own;
         input.formulas = m_sheets.context(m_sheet);
-        return xlsx::shiftWorksheetFrame(frame, input);
+        return xlsx::shiftWorksheetFrame(frame, input, xlsx::Place("lager.xlsx").withSheet(m_sheet));
     }
 
 private:

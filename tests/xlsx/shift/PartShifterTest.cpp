@@ -8,6 +8,9 @@
 
 namespace {
 
+// Where the part under test stands, for failures.
+const xlsx::Place kPart = xlsx::Place("lager.xlsx").withSheet("Ark1").withPart("xl/part.xml");
+
 using shifttest::partOf;
 using shifttest::values;
 
@@ -52,7 +55,7 @@ TEST(PartShifter, TablesMoveAndGrowWithTheirAutofilter) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.file) + " " + c.entry + " row " + std::to_string(c.row));
         auto xml = corpusPart(c.file, c.entry);
-        auto shifted = xlsx::shiftTablePart(xml, shiftAt({c.row}));
+        auto shifted = xlsx::shiftTablePart(xml, shiftAt({c.row}), kPart);
         if (!c.ref) {
             EXPECT_FALSE(shifted);
             continue;
@@ -70,7 +73,7 @@ TEST(PartShifter, TablesMoveAndGrowWithTheirAutofilter) {
         "<tableColumns count=\"2\"><tableColumn id=\"1\" name=\"a\"/><tableColumn id=\"2\" "
         "name=\"b\" totalsRowFunction=\"sum\"/></tableColumns></table>";
     // A row inserted at the totals row is a new last data row.
-    auto shifted = xlsx::shiftTablePart(sorted, shiftAt({9}));
+    auto shifted = xlsx::shiftTablePart(sorted, shiftAt({9}), kPart);
     ASSERT_TRUE(shifted);
     EXPECT_EQ(values(*shifted, "table", "ref"), Values{"A1:B10"});
     EXPECT_EQ(values(*shifted, "autoFilter", "ref"), Values{"A1:B8"});
@@ -81,12 +84,12 @@ TEST(PartShifter, TablesMoveAndGrowWithTheirAutofilter) {
                              "totalsRowFunction=\"sum\"/>",
                              "totalsRowFunction=\"custom\"><totalsRowFormula>SUM(B2:B8)+Koder!$A$9"
                              "</totalsRowFormula></tableColumn>");
-    shifted = xlsx::shiftTablePart(formulas, shiftAt({2}));
+    shifted = xlsx::shiftTablePart(formulas, shiftAt({2}), kPart);
     ASSERT_TRUE(shifted);
     EXPECT_EQ(values(*shifted, "calculatedColumnFormula"), Values{"T[[#This Row],[b]]*$H$3"});
     EXPECT_EQ(values(*shifted, "totalsRowFormula"), Values{"SUM(B3:B9)+Koder!$A$9"});
 
-    shifted = xlsx::shiftTablePart(sorted, shiftAt({5}));
+    shifted = xlsx::shiftTablePart(sorted, shiftAt({5}), kPart);
     ASSERT_TRUE(shifted);
     EXPECT_EQ(values(*shifted, "sortState", "ref"), Values{"A2:B9"});
     EXPECT_EQ(values(*shifted, "sortCondition", "ref"), Values{"B2:B9"});
@@ -94,22 +97,23 @@ TEST(PartShifter, TablesMoveAndGrowWithTheirAutofilter) {
 
 TEST(PartShifter, CommentsFollowTheirCells) {
     auto excel = corpusPart("comment10.xlsx", "xl/comments1.xml");
-    EXPECT_EQ(values(xlsx::shiftCommentsPart(excel, shiftAt({2})).value_or(""), "comment", "ref"),
+    EXPECT_EQ(values(xlsx::shiftCommentsPart(excel, shiftAt({2}), kPart).value_or(""), "comment", "ref"),
               Values{"B3"});
-    EXPECT_EQ(values(xlsx::shiftCommentsPart(excel, shiftAt({1, 1})).value_or(""), "comment", "ref"),
+    EXPECT_EQ(values(xlsx::shiftCommentsPart(excel, shiftAt({1, 1}), kPart).value_or(""), "comment", "ref"),
               Values{"B4"});
-    EXPECT_FALSE(xlsx::shiftCommentsPart(excel, shiftAt({3})));
+    EXPECT_FALSE(xlsx::shiftCommentsPart(excel, shiftAt({3}), kPart));
 
     auto openpyxl =
         partOf(testsupport::fixture("xlsxparts/openpyxl-anchors.xlsx"), "xl/comments/comment1.xml");
-    EXPECT_EQ(values(xlsx::shiftCommentsPart(openpyxl, shiftAt({1})).value_or(""), "comment", "ref"),
+    EXPECT_EQ(values(xlsx::shiftCommentsPart(openpyxl, shiftAt({1}), kPart).value_or(""), "comment", "ref"),
               Values{"B4"});
 
     std::string threaded = "<ThreadedComments xmlns=\"http://schemas.microsoft.com/office/spreadsheetml/2018/"
                            "threadedcomments\"><threadedComment ref=\"C7\" dT=\"2024-01-01T10:00:00.00\" "
                            "personId=\"{1}\" id=\"{2}\"><text>Ok</text></threadedComment></ThreadedComments>";
-    EXPECT_EQ(values(xlsx::shiftCommentsPart(threaded, shiftAt({7})).value_or(""), "threadedComment", "ref"),
-              Values{"C8"});
+    EXPECT_EQ(
+        values(xlsx::shiftCommentsPart(threaded, shiftAt({7}), kPart).value_or(""), "threadedComment", "ref"),
+        Values{"C8"});
 }
 
 TEST(PartShifter, RefusesToPushANoteOffTheSheet) {
@@ -118,10 +122,11 @@ TEST(PartShifter, RefusesToPushANoteOffTheSheet) {
         "<author>a</author></authors><commentList><comment ref=\"A1048576\" authorId=\"0\"><text><t>x"
         "</t></text></comment></commentList></comments>";
     try {
-        xlsx::shiftCommentsPart(xml, shiftAt({10}));
+        xlsx::shiftCommentsPart(xml, shiftAt({10}), kPart);
         FAIL() << "no error";
     } catch (const sheets::Error& error) {
-        EXPECT_NE(std::string(error.what()).find("A1048576"), std::string::npos) << error.what();
+        EXPECT_STREQ(error.what(), "Kan ikke sette inn rader i arket «Ark1» i «lager.xlsx», celle A1048576: "
+                                   "merknaden ville bli skjøvet ut av arket");
     }
 }
 
@@ -214,7 +219,7 @@ TEST(PartShifter, DrawingAnchorsMoveAndStretchByTheirKind) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.file) + " row " + std::to_string(c.row));
         auto xml = corpusPart(c.file, entry);
-        auto shifted = xlsx::shiftDrawingPart(xml, shiftAt({c.row}));
+        auto shifted = xlsx::shiftDrawingPart(xml, shiftAt({c.row}), kPart);
         if (c.rows.empty()) {
             EXPECT_FALSE(shifted);
             continue;
@@ -226,8 +231,8 @@ TEST(PartShifter, DrawingAnchorsMoveAndStretchByTheirKind) {
     }
 
     auto openpyxl = partOf(testsupport::fixture("xlsxparts/openpyxl-anchors.xlsx"), entry);
-    EXPECT_EQ(values(xlsx::shiftDrawingPart(openpyxl, shiftAt({4})).value_or(""), "row"), Values{"4"});
-    EXPECT_FALSE(xlsx::shiftDrawingPart(openpyxl, shiftAt({5})));
+    EXPECT_EQ(values(xlsx::shiftDrawingPart(openpyxl, shiftAt({4}), kPart).value_or(""), "row"), Values{"4"});
+    EXPECT_FALSE(xlsx::shiftDrawingPart(openpyxl, shiftAt({5}), kPart));
 
     std::string absolute =
         "<xdr:wsDr xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing\">"
@@ -235,38 +240,39 @@ TEST(PartShifter, DrawingAnchorsMoveAndStretchByTheirKind) {
         "</xdr:colOff><xdr:row>3</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:from><xdr:to><xdr:col>4"
         "</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>9</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:to>"
         "<xdr:clientData/></xdr:twoCellAnchor></xdr:wsDr>";
-    EXPECT_FALSE(xlsx::shiftDrawingPart(absolute, shiftAt({1})));
+    EXPECT_FALSE(xlsx::shiftDrawingPart(absolute, shiftAt({1}), kPart));
 
     // A line of no height on the top edge of row 3 (0-based) moves down as a whole.
     auto flat = replaced(replaced(absolute, " editAs=\"absolute\"", ""), "<xdr:row>9</xdr:row>",
                          "<xdr:row>3</xdr:row>");
-    EXPECT_EQ(values(xlsx::shiftDrawingPart(flat, shiftAt({4})).value_or(""), "row"), (Values{"4", "4"}));
+    EXPECT_EQ(values(xlsx::shiftDrawingPart(flat, shiftAt({4}), kPart).value_or(""), "row"),
+              (Values{"4", "4"}));
 }
 
 TEST(PartShifter, ChartSeriesFollowTheSheetsTheyName) {
     shifttest::Sheets sheet1({{"Sheet1", {3}}, {"Other", {1}}});
     auto area = corpusPart("chart_area03.xlsx", "xl/charts/chart1.xml");
-    auto shifted = xlsx::shiftChartPart(area, sheet1.context());
+    auto shifted = xlsx::shiftChartPart(area, sheet1.context(), kPart);
     ASSERT_TRUE(shifted);
     EXPECT_EQ(values(*shifted, "f"),
               (Values{"Sheet1!$A$1:$A$6", "Sheet1!$B$1:$B$6", "Sheet1!$A$1:$A$6", "Sheet1!$C$1:$C$6"}));
     EXPECT_EQ(values(*shifted, "v"), values(area, "v"));
 
     shifttest::Sheets below({{"Sheet1", {6}}});
-    EXPECT_FALSE(xlsx::shiftChartPart(area, below.context()));
+    EXPECT_FALSE(xlsx::shiftChartPart(area, below.context(), kPart));
     shifttest::Sheets other({{"Sheet1", {}}, {"Other", {1}}});
-    EXPECT_FALSE(xlsx::shiftChartPart(area, other.context()));
+    EXPECT_FALSE(xlsx::shiftChartPart(area, other.context(), kPart));
 
     shifttest::Sheets dotted({{"Sh.eet.1", {1}}});
-    EXPECT_EQ(
-        values(xlsx::shiftChartPart(corpusPart("quote_name10.xlsx", "xl/charts/chart1.xml"), dotted.context())
-                   .value_or(""),
-               "f"),
-        (Values{"Sh.eet.1!$A$2:$A$6", "Sh.eet.1!$B$2:$B$6", "Sh.eet.1!$C$2:$C$6"}));
+    EXPECT_EQ(values(xlsx::shiftChartPart(corpusPart("quote_name10.xlsx", "xl/charts/chart1.xml"),
+                                          dotted.context(), kPart)
+                         .value_or(""),
+                     "f"),
+              (Values{"Sh.eet.1!$A$2:$A$6", "Sh.eet.1!$B$2:$B$6", "Sh.eet.1!$C$2:$C$6"}));
 
     shifttest::Sheets data({{"Data", {5}}});
     auto openpyxl = partOf(testsupport::fixture("xlsxparts/openpyxl-anchors.xlsx"), "xl/charts/chart1.xml");
-    EXPECT_EQ(values(xlsx::shiftChartPart(openpyxl, data.context()).value_or(""), "f"),
+    EXPECT_EQ(values(xlsx::shiftChartPart(openpyxl, data.context(), kPart).value_or(""), "f"),
               Values{"'Data'!$A$1:$A$6"});
 
     std::string extensions =
@@ -281,7 +287,7 @@ TEST(PartShifter, ChartSeriesFollowTheSheetsTheyName) {
         "uri=\"{02D57815-91ED-43cb-92C2-25804820EDAC}\"><c15:datalabelsRange><c15:f>Sheet1!$D$1:$D$5"
         "</c15:f></c15:datalabelsRange></c:ext></c:extLst></c:ser></c:barChart></c:plotArea></c:chart></"
         "c:chartSpace>";
-    shifted = xlsx::shiftChartPart(extensions, sheet1.context());
+    shifted = xlsx::shiftChartPart(extensions, sheet1.context(), kPart);
     ASSERT_TRUE(shifted);
     EXPECT_EQ(values(*shifted, "sqref"), Values{"Sheet1!$B$1:$B$10"});
     EXPECT_EQ(values(*shifted, "f"), (Values{"Sheet1!$B$1:$B$6", "Sheet1!$D$1:$D$6"}));
@@ -297,20 +303,20 @@ TEST(PartShifter, PivotCachesFollowTheirSourceSheet) {
     };
     shifttest::Sheets data({{"Lager", {}}, {"Data Ark", {3}}});
     auto shifted = xlsx::shiftPivotCacheDefinition(
-        cache("<worksheetSource ref=\"A1:C5\" sheet=\"Data Ark\"/>"), data.context());
+        cache("<worksheetSource ref=\"A1:C5\" sheet=\"Data Ark\"/>"), data.context(), kPart);
     EXPECT_EQ(values(shifted.value_or(""), "worksheetSource", "ref"), Values{"A1:C6"});
     EXPECT_EQ(values(shifted.value_or(""), "worksheetSource", "sheet"), Values{"Data Ark"});
 
     // Sheet names compare with a-z folded.
     shifted = xlsx::shiftPivotCacheDefinition(cache("<worksheetSource ref=\"A6:C9\" sheet=\"data ark\"/>"),
-                                              data.context());
+                                              data.context(), kPart);
     EXPECT_EQ(values(shifted.value_or(""), "worksheetSource", "ref"), Values{"A7:C10"});
 
     for (const char* unchanged :
          {"<worksheetSource ref=\"A1:C5\" sheet=\"Lager\"/>", "<worksheetSource name=\"Beholdning\"/>",
           "<worksheetSource ref=\"A1:C5\" sheet=\"Data Ark\" r:id=\"rId2\"/>"}) {
         SCOPED_TRACE(unchanged);
-        EXPECT_FALSE(xlsx::shiftPivotCacheDefinition(cache(unchanged), data.context()));
+        EXPECT_FALSE(xlsx::shiftPivotCacheDefinition(cache(unchanged), data.context(), kPart));
     }
 }
 
@@ -320,17 +326,28 @@ TEST(PartShifter, PivotTablesMoveWithTheirSheet) {
         "name=\"Pivot1\" cacheId=\"1\" dataCaption=\"Verdier\"><location ref=\"A3:C20\" "
         "firstHeaderRow=\"1\" firstDataRow=\"1\" firstDataCol=\"1\"/><pivotFields count=\"0\"/>"
         "</pivotTableDefinition>";
-    EXPECT_EQ(values(xlsx::shiftPivotTablePart(table, shiftAt({1, 2})).value_or(""), "location", "ref"),
-              Values{"A5:C22"});
     EXPECT_EQ(
-        values(xlsx::shiftPivotTablePart(table, shiftAt({2})).value_or(""), "location", "firstHeaderRow"),
-        Values{"1"});
-    EXPECT_FALSE(xlsx::shiftPivotTablePart(table, shiftAt({21})));
+        values(xlsx::shiftPivotTablePart(table, shiftAt({1, 2}), kPart).value_or(""), "location", "ref"),
+        Values{"A5:C22"});
+    EXPECT_EQ(values(xlsx::shiftPivotTablePart(table, shiftAt({2}), kPart).value_or(""), "location",
+                     "firstHeaderRow"),
+              Values{"1"});
+    EXPECT_FALSE(xlsx::shiftPivotTablePart(table, shiftAt({21}), kPart));
 }
 
 TEST(PartShifter, RefusesXmlThatCannotBeParsed) {
-    EXPECT_THROW(xlsx::shiftTablePart("<table ref=\"A1:B2\">", shiftAt({1})), sheets::Error);
-    EXPECT_THROW(xlsx::shiftDrawingPart("<wsDr><oneCellAnchor></wsDr>", shiftAt({1})), sheets::Error);
+    try {
+        xlsx::shiftTablePart("<table ref=\"A1:B2\">", shiftAt({1}), kPart);
+        ADD_FAILURE() << "no error";
+    } catch (const sheets::Error& error) {
+        EXPECT_EQ(std::string(error.what())
+                      .rfind("Kan ikke lese «xl/part.xml» på arket «Ark1» i «lager.xlsx»: "
+                             "ugyldig XML (",
+                             0),
+                  0u)
+            << error.what();
+    }
+    EXPECT_THROW(xlsx::shiftDrawingPart("<wsDr><oneCellAnchor></wsDr>", shiftAt({1}), kPart), sheets::Error);
 }
 
 } // namespace

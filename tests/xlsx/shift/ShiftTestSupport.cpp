@@ -1,6 +1,7 @@
 #include "ShiftTestSupport.h"
 
 #include "formula/ReferenceSyntax.h"
+#include "sheets/AsciiCase.h"
 #include "support/ZipEntries.h"
 
 #include <gtest/gtest.h>
@@ -56,7 +57,7 @@ Sheets::Sheets(std::vector<std::pair<std::string, std::vector<std::uint32_t>>> s
 
 const xlsx::RowShift* Sheets::shift(std::string_view sheet) const {
     for (const auto& [name, shift] : m_shifts)
-        if (xlsx::sameSheetName(name, sheet)) return &shift;
+        if (sheets::equalIgnoringAsciiCase(name, sheet)) return &shift;
     return nullptr;
 }
 

@@ -14,6 +14,10 @@
 
 namespace sheets {
 
+// A sheet's limits: rows 1 to kMaxRow and columns 1 to kMaxColumn.
+inline constexpr int kMaxRow = 1'048'576;
+inline constexpr int kMaxColumn = 16'384;
+
 // Where an inserted row takes its formats from.
 enum class CopyOrigin {
     FromLeftOrAbove = 0,  // the row above the inserted one

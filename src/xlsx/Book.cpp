@@ -1,0 +1,94 @@
+#include "Book.h"
+
+#include "sheets/AsciiCase.h"
+
+namespace xlsx {
+
+namespace {
+
+const char* const kBinary =
+    "arbeidsboken er lagret i binært format (.xlsb), som ikke kan leses eller skrives her; "
+    "lagre den som .xlsx i regnearkprogrammet";
+
+[[noreturn]] void failCorrupt(const Place& place, const std::string& cause) {
+    place.fail(kCannotOpen, "arbeidsboken er skadet: " + cause);
+}
+
+} // namespace
+
+Book::Book(const std::filesystem::path& path, sheets::OpenMode mode) : m_place{path}, m_mode(mode) {
+    load();
+}
+
+void Book::load() {
+    m_package = std::make_unique<Package>(m_place.file);
+    m_sharedStrings = SharedStrings();
+    m_sharedStringsPart.clear();
+    m_styles = Styles();
+    if (sheets::toLowerAscii(m_place.file.extension().string()) == ".xlsb")
+        m_place.fail(kCannotOpen, kBinary);
+
+    const std::string packageRelsPart = "_rels/.rels";
+    Relationships packageRels("", package().contains(packageRelsPart) ? package().read(packageRelsPart) : "",
+                              m_place.withPart(packageRelsPart));
+    const Relationship* office = packageRels.byType("officeDocument");
+    if (!office) m_place.fail(kCannotOpen, "filen er en zip-fil, men inneholder ingen arbeidsbok");
+    std::string workbookPart = packageRels.resolve(*office);
+    if (workbookPart.ends_with(".bin")) m_place.fail(kCannotOpen, kBinary);
+    if (!package().contains(workbookPart))
+        failCorrupt(m_place, "arbeidsbokdelen " + inQuotes(workbookPart) + " mangler");
+
+    m_workbook = std::make_unique<WorkbookPart>(package().read(workbookPart), m_place.withPart(workbookPart));
+    auto relsPart = Relationships::partFor(workbookPart);
+    m_workbookRels = std::make_unique<Relationships>(
+        workbookPart, package().contains(relsPart) ? package().read(relsPart) : "",
+        m_place.withPart(relsPart));
+
+    if (const auto* rel = m_workbookRels->byType("sharedStrings")) {
+        m_sharedStringsPart = m_workbookRels->resolve(*rel);
+        if (package().contains(m_sharedStringsPart))
+            m_sharedStrings =
+                SharedStrings(package().read(m_sharedStringsPart), m_place.withPart(m_sharedStringsPart));
+    }
+    if (const auto* rel = m_workbookRels->byType("styles")) {
+        auto stylesPart = m_workbookRels->resolve(*rel);
+        if (package().contains(stylesPart))
+            m_styles = Styles(package().read(stylesPart), m_place.withPart(stylesPart));
+    }
+
+    if (!m_sheets.empty()) return; // reloaded after a save: the sheet objects stay, the caller holds them
+    int index = 0;
+    for (const auto& entry : m_workbook->sheets()) {
+        const Relationship* rel = m_workbookRels->byId(entry.relationshipId);
+        if (!rel) failCorrupt(m_place, "arket " + inQuotes(entry.name) + " peker ikke på noen del");
+        auto part = m_workbookRels->resolve(*rel);
+        auto kind = sheetKindOf(rel->type);
+        if (kind == SheetKind::Worksheet && !package().contains(part))
+            failCorrupt(m_place,
+                        "delen " + inQuotes(part) + " for arket " + inQuotes(entry.name) + " mangler");
+        m_sheets.push_back(std::make_unique<Sheet>(*this, index++, entry.name, kind, part));
+        m_sheetOrder.push_back(entry.name);
+    }
+    if (m_sheets.empty()) failCorrupt(m_place, "den har ingen ark");
+}
+
+sheets::Worksheet& Book::sheet(int index) {
+    if (index < 1 || index > sheetCount())
+        m_place.fail(kCannotRead, "arbeidsboken har ikke noe ark nummer " + std::to_string(index));
+    return *m_sheets[static_cast<std::size_t>(index - 1)];
+}
+
+sheets::Worksheet& Book::activeSheet() {
+    return *m_sheets.at(static_cast<std::size_t>(m_workbook->activeTab()));
+}
+
+void Book::requireWritable(std::string_view action, const Place& where) const {
+    if (m_mode != sheets::OpenMode::ReadWrite) where.fail(action, "arbeidsboken er åpnet bare for lesing");
+}
+
+std::unique_ptr<WorksheetPart> Book::loadWorksheet(const Sheet& sheet) const {
+    return std::make_unique<WorksheetPart>(package().read(sheet.partName()), sheet.place(), m_sharedStrings,
+                                           m_styles, m_workbook->date1904());
+}
+
+} // namespace xlsx

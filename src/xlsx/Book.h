@@ -1,0 +1,73 @@
+#pragma once
+
+// An open workbook: the package, its workbook-level parts and its sheets behind the contract. Parts
+// are read when opened, sheets parsed on first use; a save writes what changed (Book.cpp opens and
+// serves, BookSave.cpp saves).
+
+#include "Sheet.h"
+#include "formula/ReferenceShifter.h"
+#include "package/Package.h"
+#include "package/Relationships.h"
+#include "parts/SharedStrings.h"
+#include "parts/Styles.h"
+#include "parts/WorkbookPart.h"
+#include "sheets/Workbook.h"
+#include "xml/Place.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace xlsx {
+
+class Book final : public sheets::Workbook {
+public:
+    Book(const std::filesystem::path& path, sheets::OpenMode mode);
+
+    const std::filesystem::path& path() const override { return m_place.file; }
+    int sheetCount() const override { return static_cast<int>(m_sheets.size()); }
+    sheets::Worksheet& sheet(int index) override;
+    sheets::Worksheet& activeSheet() override;
+    void save() override;
+
+    // The workbook file, for failures.
+    const Place& place() const { return m_place; }
+    // Refuses a change to a workbook opened read-only; the failure starts with `action` at `where`.
+    void requireWritable(std::string_view action, const Place& where) const;
+    std::unique_ptr<WorksheetPart> loadWorksheet(const Sheet& sheet) const;
+    void noteChange() { m_changed = true; }
+
+private:
+    // Reads the package's workbook-level parts; the sheets are parsed on first use.
+    void load();
+    Package& package() const { return *m_package; }
+
+    // The save, step by step.
+    const RowShift* shiftOf(std::string_view sheetName) const;
+    ShiftContext shiftContext(std::string_view formulaSheet) const;
+    void writeChangedSheets(bool rowsInserted);
+    void shiftPartsOf(const Sheet& sheet);
+    void shiftWorkbookParts();
+    void rewritePart(const std::string& name,
+                     const std::function<std::optional<std::string>(std::string_view)>& edit);
+    void dropCalcChain();
+    void addSharedStringsPart();
+
+    Place m_place;
+    sheets::OpenMode m_mode;
+    std::unique_ptr<Package> m_package;
+    std::unique_ptr<Relationships> m_workbookRels;
+    std::unique_ptr<WorkbookPart> m_workbook;
+    mutable SharedStrings m_sharedStrings;
+    std::string m_sharedStringsPart;
+    Styles m_styles;
+    std::vector<std::unique_ptr<Sheet>> m_sheets;
+    std::vector<std::string> m_sheetOrder;
+    bool m_changed = false;
+};
+
+} // namespace xlsx

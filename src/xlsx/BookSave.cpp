@@ -1,0 +1,211 @@
+#include "Book.h"
+
+#include "formula/RecalcPlanner.h"
+#include "package/ContentTypes.h"
+#include "sheets/AsciiCase.h"
+#include "shift/FrameShifter.h"
+#include "shift/PartShifter.h"
+
+#include <algorithm>
+
+namespace xlsx {
+
+namespace {
+
+const std::string kContentTypes = "[Content_Types].xml";
+
+} // namespace
+
+const RowShift* Book::shiftOf(std::string_view sheetName) const {
+    for (const auto& sheet : m_sheets)
+        if (!sheet->shift().empty() && sheets::equalIgnoringAsciiCase(sheet->name(), sheetName))
+            return &sheet->shift();
+    return nullptr;
+}
+
+ShiftContext Book::shiftContext(std::string_view formulaSheet) const {
+    return {formulaSheet, &m_sheetOrder, [this](std::string_view name) { return shiftOf(name); }};
+}
+
+void Book::rewritePart(const std::string& name,
+                       const std::function<std::optional<std::string>(std::string_view)>& edit) {
+    if (!package().contains(name)) return;
+    if (auto edited = edit(package().read(name))) package().write(name, std::move(*edited));
+}
+
+void Book::writeChangedSheets(bool rowsInserted) {
+    RecalcPlanner planner(m_sheetOrder);
+    std::vector<const RowShift*> shifts;
+    for (const auto& sheet : m_sheets)
+        shifts.push_back(&sheet->shift());
+    planner.setShifts(std::move(shifts));
+    for (const auto& name : m_workbook->definedNames())
+        planner.addDefinedName(name.name, name.localSheet, name.formula);
+    for (const auto& sheet : m_sheets) {
+        if (sheet->kind() != SheetKind::Worksheet) continue;
+        if (rowsInserted && sheet->part().mayReferToOtherSheets())
+            sheet->part().expandSharedFormulasNamingOtherSheets();
+        sheet->part().forEachFormula([&](std::uint32_t row, std::uint32_t column, std::string_view formula) {
+            planner.addFormula(sheet->index(), row, column, formula);
+        });
+        for (auto [row, column] : sheet->written())
+            planner.markWritten(sheet->index(), row, column);
+        // Inserted rows in the final numbering: each later insertion at or above one moves it down.
+        const auto& insertions = sheet->insertions();
+        for (std::size_t i = 0; i < insertions.size(); ++i) {
+            auto row = insertions[i].row;
+            for (std::size_t later = i + 1; later < insertions.size(); ++later)
+                if (insertions[later].row <= row) ++row;
+            planner.markInsertedRow(sheet->index(), row);
+        }
+    }
+    planner.plan();
+
+    for (const auto& sheet : m_sheets) {
+        if (sheet->kind() != SheetKind::Worksheet) continue;
+        auto& part = sheet->part();
+        bool touched = part.dirty();
+        // A sheet nothing can have changed is left as it is, without writing it out to compare.
+        if (!touched && !planner.dropsOn(sheet->index()) && sheet->shift().empty() &&
+            (!rowsInserted || !part.mayReferToOtherSheets()))
+            continue;
+        auto context = shiftContext(sheet->name());
+        SaveHooks hooks;
+        hooks.dropCachedResult = [&](std::uint32_t row, std::uint32_t column) {
+            bool drop = planner.mustDrop(sheet->index(), row, column);
+            touched = touched || drop;
+            return drop;
+        };
+        if (rowsInserted) {
+            hooks.rewriteFormula = [&](std::string_view formula) {
+                auto shifted = shiftFormula(formula, context);
+                touched = touched || shifted.has_value();
+                return shifted;
+            };
+            hooks.rewriteFrame = [&](std::string_view frame) {
+                auto shifted = shiftWorksheetFrame(frame, {sheet->insertions(), sheet->shift(), context},
+                                                   sheet->place());
+                touched = touched || shifted.has_value();
+                return shifted;
+            };
+        }
+        auto xml = part.serialize(hooks);
+        if (touched) package().write(sheet->partName(), std::move(xml));
+        if (!sheet->shift().empty()) shiftPartsOf(*sheet);
+    }
+}
+
+void Book::shiftPartsOf(const Sheet& sheet) {
+    auto relsPart = Relationships::partFor(sheet.partName());
+    if (!package().contains(relsPart)) return;
+    const Place place = sheet.place();
+    Relationships rels(sheet.partName(), package().read(relsPart), place.withPart(relsPart));
+    const auto& shift = sheet.shift();
+    for (const auto& rel : rels.all()) {
+        if (rel.external) continue;
+        auto type = std::string_view(rel.type).substr(rel.type.rfind('/') + 1);
+        auto part = rels.resolve(rel);
+        if (type == "table")
+            rewritePart(
+                part, [&](std::string_view xml) { return shiftTablePart(xml, shift, place.withPart(part)); });
+        else if (type == "pivotTable")
+            rewritePart(part, [&](std::string_view xml) {
+                return shiftPivotTablePart(xml, shift, place.withPart(part));
+            });
+        else if (type == "comments" || type == "threadedComment")
+            rewritePart(part, [&](std::string_view xml) {
+                return shiftCommentsPart(xml, shift, place.withPart(part));
+            });
+        else if (type == "vmlDrawing")
+            rewritePart(part, [&](std::string_view xml) { return shiftVmlDrawing(xml, shift); });
+        else if (type == "drawing")
+            rewritePart(part, [&](std::string_view xml) {
+                return shiftDrawingPart(xml, shift, place.withPart(part));
+            });
+    }
+}
+
+// Charts anywhere and pivot caches may refer to any sheet that got rows.
+void Book::shiftWorkbookParts() {
+    auto context = shiftContext("");
+    for (const auto& name : package().partNames()) {
+        if (name.starts_with("xl/charts/chart") && name.ends_with(".xml"))
+            rewritePart(name, [&](std::string_view xml) {
+                return shiftChartPart(xml, context, m_place.withPart(name));
+            });
+        else if (name.starts_with("xl/pivotCache/pivotCacheDefinition") && name.ends_with(".xml"))
+            rewritePart(name, [&](std::string_view xml) {
+                return shiftPivotCacheDefinition(xml, context, m_place.withPart(name));
+            });
+    }
+    const auto& names = m_workbook->definedNames();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string_view scope;
+        if (names[i].localSheet >= 0 && names[i].localSheet < sheetCount())
+            scope = m_sheetOrder[static_cast<std::size_t>(names[i].localSheet)];
+        if (auto shifted = shiftFormula(names[i].formula, shiftContext(scope)))
+            m_workbook->setDefinedNameFormula(i, std::move(*shifted));
+    }
+}
+
+void Book::dropCalcChain() {
+    const auto* rel = m_workbookRels->byType("calcChain");
+    if (!rel) return;
+    auto calcChain = m_workbookRels->resolve(*rel);
+    m_workbookRels->removeTarget(calcChain);
+    package().remove(calcChain);
+    package().write(Relationships::partFor(m_workbook->partName()), m_workbookRels->serialize());
+    ContentTypes types(package().read(kContentTypes), m_place.withPart(kContentTypes));
+    if (types.removeOverride(calcChain)) package().write(kContentTypes, types.serialize());
+}
+
+// Writers that use inline strings only (openpyxl, streaming writers) leave the part out; the texts
+// we write go where the application keeps them.
+void Book::addSharedStringsPart() {
+    const auto& workbookPart = m_workbook->partName();
+    auto folder = workbookPart.substr(0, workbookPart.rfind('/') + 1);
+    std::string name = "sharedStrings.xml";
+    for (int n = 2; package().contains(folder + name); ++n)
+        name = "sharedStrings" + std::to_string(n) + ".xml";
+    m_sharedStringsPart = folder + name;
+    // Keep the package's flavour: a strict workbook gets the strict relationship type.
+    std::string typeBase = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+    if (!m_workbookRels->all().empty()) {
+        const auto& any = m_workbookRels->all().front().type;
+        typeBase = any.substr(0, any.rfind('/') + 1);
+    }
+    m_workbookRels->add(typeBase + "sharedStrings", name);
+    package().write(Relationships::partFor(workbookPart), m_workbookRels->serialize());
+    ContentTypes types(package().read(kContentTypes), m_place.withPart(kContentTypes));
+    types.setOverride("/" + m_sharedStringsPart,
+                      "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml");
+    package().write(kContentTypes, types.serialize());
+}
+
+void Book::save() {
+    requireWritable(kCannotSave, m_place);
+    refuseIfLocked(m_place.file);
+    if (m_changed) {
+        bool rowsInserted = std::any_of(m_sheets.begin(), m_sheets.end(),
+                                        [](const auto& sheet) { return !sheet->shift().empty(); });
+        writeChangedSheets(rowsInserted);
+        if (rowsInserted) shiftWorkbookParts();
+        if (m_sharedStrings.dirty()) {
+            if (m_sharedStringsPart.empty()) addSharedStringsPart();
+            package().write(m_sharedStringsPart, m_sharedStrings.serialize());
+        }
+        // The calculation chain lists formula cells by position; the application rebuilds it.
+        dropCalcChain();
+        m_workbook->requestFullCalculationOnLoad();
+        if (m_workbook->dirty()) package().write(m_workbook->partName(), m_workbook->serialize());
+    }
+    package().save();
+    // Everything recorded so far is in the file now: start again from it, so that a further change and
+    // save never applies the same insertions twice.
+    m_changed = false;
+    load();
+    for (auto& sheet : m_sheets)
+        sheet->reset();
+}
+
+} // namespace xlsx

@@ -1,0 +1,81 @@
+#include "Sheet.h"
+
+#include "Book.h"
+
+namespace xlsx {
+
+SheetKind sheetKindOf(std::string_view relationshipType) {
+    auto last = relationshipType.substr(relationshipType.rfind('/') + 1);
+    if (last == "worksheet") return SheetKind::Worksheet;
+    if (last == "chartsheet") return SheetKind::Chartsheet;
+    if (last == "dialogsheet") return SheetKind::Dialogsheet;
+    if (last == "xlMacrosheet" || last == "xlIntlMacrosheet") return SheetKind::Macrosheet;
+    return SheetKind::Other;
+}
+
+Sheet::Sheet(Book& book, int index, std::string name, SheetKind kind, std::string partName)
+    : m_book(book), m_index(index), m_name(std::move(name)), m_kind(kind), m_partName(std::move(partName)) {}
+
+Place Sheet::place() const {
+    return m_book.place().withSheet(m_name);
+}
+
+CellRef Sheet::position(int row, int column, std::string_view action) const {
+    if (m_kind != SheetKind::Worksheet) {
+        const char* what = m_kind == SheetKind::Chartsheet    ? "et diagramark"
+                           : m_kind == SheetKind::Dialogsheet ? "et dialogark"
+                           : m_kind == SheetKind::Macrosheet  ? "et makroark"
+                                                              : "ikke et regneark";
+        place().fail(action, std::string("arket er ") + what + " og har ingen celler");
+    }
+    auto at = CellRef::at(row, column);
+    if (!at) place().fail(action, outOfSheet(row, column));
+    return *at;
+}
+
+WorksheetPart& Sheet::part() const {
+    if (!m_part) m_part = m_book.loadWorksheet(*this);
+    return *m_part;
+}
+
+void Sheet::reset() {
+    m_part.reset();
+    m_shift = {};
+    m_insertions.clear();
+    m_written.clear();
+}
+
+sheets::CellValue Sheet::cell(int row, int column) const {
+    auto at = position(row, column, kCannotRead);
+    return part().cell(at);
+}
+
+void Sheet::setText(int row, int column, std::string_view text) {
+    m_book.requireWritable(kCannotWrite, place());
+    auto at = position(row, column, kCannotWrite);
+    part().setText(at, text);
+    m_written.emplace_back(at.row(), at.column());
+    m_book.noteChange();
+}
+
+void Sheet::setNumber(int row, int column, double value) {
+    m_book.requireWritable(kCannotWrite, place());
+    auto at = position(row, column, kCannotWrite);
+    part().setNumber(at, value);
+    m_written.emplace_back(at.row(), at.column());
+    m_book.noteChange();
+}
+
+void Sheet::insertRow(int row, sheets::CopyOrigin origin) {
+    const std::string action = "Kan ikke sette inn rad " + std::to_string(row) + " i";
+    m_book.requireWritable(action, place());
+    auto at = position(row, 1, action).row();
+    part().insertRow(at, origin);
+    m_shift.insert(at);
+    m_insertions.push_back({at, origin});
+    for (auto& cell : m_written)
+        if (cell.first >= at) ++cell.first;
+    m_book.noteChange();
+}
+
+} // namespace xlsx

@@ -1,0 +1,17 @@
+#pragma once
+
+// What a file is that may not be a workbook package, so that the user learns why it cannot be
+// opened: a zip archive, or an OLE compound file holding an encrypted workbook, a legacy .xls
+// workbook or damage.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace xlsx {
+
+enum class FileKind { Zip, EncryptedWorkbook, LegacyWorkbook, DamagedCompoundFile, Other };
+
+// Looks at the open file `fd` of `size` bytes (through pread: its offset stays as it is).
+FileKind sniffFile(int fd, std::uint64_t size);
+
+} // namespace xlsx
