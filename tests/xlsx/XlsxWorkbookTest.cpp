@@ -1,6 +1,7 @@
 #include "xlsx/XlsxWorkbook.h"
 
 #include "sheets/Error.h"
+#include "support/ErrorOf.h"
 #include "support/Python.h"
 #include "support/TestPaths.h"
 #include "support/ZipEntries.h"
@@ -48,15 +49,6 @@ std::vector<std::string> dumpLines(const std::filesystem::path& book, bool formu
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
-}
-
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const sheets::Error& error) {
-        return error.what();
-    }
-    return "(no error)";
 }
 
 // A copy of `source` at `target` whose entry `name` has `from` replaced by `to`, written by Python's

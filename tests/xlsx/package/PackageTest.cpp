@@ -1,6 +1,7 @@
 #include "package/Package.h"
 
 #include "sheets/Error.h"
+#include "support/ErrorOf.h"
 #include "support/Python.h"
 #include "support/TestPaths.h"
 
@@ -18,6 +19,8 @@
 #include <unistd.h>
 
 namespace {
+
+using testsupport::errorOf;
 
 namespace fs = std::filesystem;
 using testsupport::TempDir;
@@ -85,15 +88,6 @@ std::vector<std::string> listing(const fs::path& folder) {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
-}
-
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const sheets::Error& e) {
-        return e.what();
-    }
-    return "(no error)";
 }
 
 // Runs `body` in a forked child and returns its exit status; the child never returns into the tests.

@@ -4,6 +4,7 @@
 #include "parts/SharedStrings.h"
 #include "parts/Styles.h"
 #include "sheets/Error.h"
+#include "support/ErrorOf.h"
 #include "support/Python.h"
 #include "support/TestPaths.h"
 
@@ -20,6 +21,8 @@
 #include <tuple>
 
 namespace {
+
+using testsupport::errorOf;
 
 using sheets::CopyOrigin;
 using xlsx::SaveHooks;
@@ -107,15 +110,6 @@ std::map<std::string, std::string> formulasOf(const WorksheetPart& part) {
         all[xlsx::columnName(c) + std::to_string(r)] = f;
     });
     return all;
-}
-
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const sheets::Error& error) {
-        return error.what();
-    }
-    return "";
 }
 
 TEST(WorksheetPartRead, EveryCellTypeAndNumberForm) {
