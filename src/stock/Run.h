@@ -1,9 +1,9 @@
 #pragma once
 
-// The state of one update run: its workbook and sheet handles, the cell readers bound to them, and
-// the record of what it did.
+// The state of one update run: its workbook handles, the cell readers, and the record of what it did.
 
 #include "StockLines.h"
+#include "StockSheet.h"
 #include "sheets/TextFormat.h"
 #include "sheets/Workbook.h"
 #include "stock/UpdateRun.h"
@@ -23,17 +23,15 @@ public:
 
     sheets::Worksheet* OleWorkSheet1 = nullptr; // the order sheet
     sheets::Workbook* OleWorkBook2 = nullptr;   // the inventory
-    sheets::Worksheet* OleWorkSheet2 = nullptr; // the current stock sheet
-    int Row = 0;                                // the current order row
 
-    // Trimmed cell text of the order sheet / the stock sheet. The view lasts until the next call of
+    // Trimmed cell text of the order sheet / a stock sheet. The view lasts until the next call of
     // the same reader or the next change to the workbook: compare it at once, copy it to keep it.
     std::string_view CellStr1(int Row, int Col);
-    std::string_view CellStr2(int Row, int Col);
+    std::string_view CellStr2(const sheets::Worksheet& OleWorkSheet2, int Row, int Col);
 
-    // The key cells of OleWorkSheet2's lines (dimension count Dim), read from the sheet the first
-    // time the run needs them; the booking keeps them in step with what it changes.
-    StockLines& stockLines(int Dim);
+    // The key cells of the stock sheet's lines, read from the sheet the first time the run needs
+    // them; the booking keeps them in step with what it changes.
+    StockLines& stockLines(const StockSheet& stock);
 
     // A warning shown to the user (caption "Feil", warning icon) and recorded in the result.
     void warn(const std::string& text);

@@ -10,6 +10,8 @@ namespace stock {
 
 namespace {
 
+using C = StockColumn;
+
 // Lengths match as equal texts or as equal numbers: a length cell holding the number 6.5 reads
 // "6,5" and must match an order written "6,50" or "6.5", or every booking of it would add a line.
 bool lengthMatches(std::string_view Meter, std::string_view cell) {
@@ -26,11 +28,11 @@ struct Lookup {
 };
 
 bool lineMatches(StockLines& lines, const OrderLine& L, int Dim, int Row2) {
-    bool Funnet = L.Grade == lines.text(Row2, 2) && L.H == lines.text(Row2, 3) &&
-                  L.Overflate == lines.text(Row2, Dim + 3) &&
-                  lengthMatches(L.Meter, lines.text(Row2, Dim + 5));
-    if (Funnet && Dim >= 2) Funnet = L.B == lines.text(Row2, 4);
-    if (Funnet && Dim == 3) Funnet = L.T == lines.text(Row2, 5);
+    bool Funnet = L.Grade == lines.text(Row2, C::Grade) && L.H == lines.text(Row2, C::H) &&
+                  L.Overflate == lines.text(Row2, C::Overflate(Dim)) &&
+                  lengthMatches(L.Meter, lines.text(Row2, C::Meter(Dim)));
+    if (Funnet && Dim >= 2) Funnet = L.B == lines.text(Row2, C::B);
+    if (Funnet && Dim == 3) Funnet = L.T == lines.text(Row2, C::T);
     return Funnet;
 }
 
@@ -64,9 +66,9 @@ Lookup findStockLine(StockLines& lines, const OrderLine& L, int Dim) {
     Row2 = 2;
     do {
         ++Row2;
-        if (found.GradeRow == 0 && L.Grade == lines.text(Row2, 2)) found.GradeRow = Row2;
+        if (found.GradeRow == 0 && L.Grade == lines.text(Row2, C::Grade)) found.GradeRow = Row2;
         Funnet = lineMatches(lines, L, Dim, Row2);
-    } while (!Funnet && !lines.text(Row2, 2).empty());
+    } while (!Funnet && !lines.text(Row2, C::Grade).empty());
     return found;
 }
 
@@ -80,23 +82,23 @@ struct OrderNumbers {
 
 // Whether the new line goes before the stock line at Row2.
 bool goesBefore(StockLines& lines, const OrderLine& L, const OrderNumbers& N, int Dim, int Row2) {
-    if (L.Grade != lines.text(Row2, 2)) return textLess(L.Grade, lines.text(Row2, 2));
-    if (L.H != lines.text(Row2, 3)) return N.H < lines.number(Row2, 3);
+    if (L.Grade != lines.text(Row2, C::Grade)) return textLess(L.Grade, lines.text(Row2, C::Grade));
+    if (L.H != lines.text(Row2, C::H)) return N.H < lines.number(Row2, C::H);
     bool Funnet = false;
     bool Lik = true;
     if (Dim >= 2) {
-        Lik = L.B == lines.text(Row2, 4);
-        Funnet = N.B < lines.number(Row2, 4);
+        Lik = L.B == lines.text(Row2, C::B);
+        Funnet = N.B < lines.number(Row2, C::B);
         if (Lik && Dim == 3) {
-            Lik = L.T == lines.text(Row2, 5);
-            Funnet = N.T < lines.number(Row2, 5);
+            Lik = L.T == lines.text(Row2, C::T);
+            Funnet = N.T < lines.number(Row2, C::T);
         }
     }
     if (Lik) {
-        if (L.Overflate == lines.text(Row2, Dim + 3))
-            Funnet = N.Meter <= lines.number(Row2, Dim + 5);
+        if (L.Overflate == lines.text(Row2, C::Overflate(Dim)))
+            Funnet = N.Meter <= lines.number(Row2, C::Meter(Dim));
         else
-            Funnet = textLess(L.Overflate, lines.text(Row2, Dim + 3));
+            Funnet = textLess(L.Overflate, lines.text(Row2, C::Overflate(Dim)));
     }
     return Funnet;
 }
@@ -111,7 +113,7 @@ int placementRow(StockLines& lines, const OrderLine& L, int Dim, int GradeRow) {
         do {
             ++Row2;
             Funnet = goesBefore(lines, L, N, Dim, Row2);
-        } while (!Funnet && !lines.text(Row2, 2).empty());
+        } while (!Funnet && !lines.text(Row2, C::Grade).empty());
         return Row2;
     }
     // A row of another grade is decided by its grade text alone: once per run of equal grades.
@@ -127,7 +129,7 @@ int placementRow(StockLines& lines, const OrderLine& L, int Dim, int GradeRow) {
         } else {
             if (rowGrade != decidedGrade) {
                 decidedGrade = rowGrade;
-                decided = textLess(L.Grade, lines.text(Row2, 2));
+                decided = textLess(L.Grade, lines.text(Row2, C::Grade));
             }
             Funnet = decided;
         }
@@ -136,59 +138,63 @@ int placementRow(StockLines& lines, const OrderLine& L, int Dim, int GradeRow) {
 }
 
 // Places and writes a new stock line; returns its row and whether a sheet row was inserted.
-std::pair<int, bool> createStockLine(Run& run, StockLines& lines, const OrderLine& L, int Dim, int GradeRow) {
-    auto& sheet = *run.OleWorkSheet2;
+std::pair<int, bool> createStockLine(StockLines& lines, const OrderLine& L, const StockSheet& stock,
+                                     int GradeRow) {
+    auto& sheet = stock.OleWorkSheet2;
+    const int Dim = stock.Dim;
     const int Row2 = placementRow(lines, L, Dim, GradeRow);
-    const bool inserted = !lines.text(Row2, 2).empty();
+    const bool inserted = !lines.text(Row2, C::Grade).empty();
     if (inserted) {
         sheet.insertRow(Row2, Row2 == 3 ? sheets::CopyOrigin::FromRightOrBelow
                                         : sheets::CopyOrigin::FromLeftOrAbove);
         lines.rowInserted(Row2);
     }
 
-    sheet.setText(Row2, 1, L.Produkt);
-    sheet.setText(Row2, 2, L.Grade);
-    sheet.setText(Row2, 3, L.H);
-    if (Dim >= 2) sheet.setText(Row2, 4, L.B);
-    if (Dim == 3) sheet.setText(Row2, 5, L.T);
-    sheet.setText(Row2, Dim + 3, L.Overflate);
-    sheet.setNumber(Row2, Dim + 5, sheets::StrToReal(L.Meter));
-    sheet.setText(Row2, Dim + 15, "Automatisk opprettet");
+    sheet.setText(Row2, C::Produkt, L.Produkt);
+    sheet.setText(Row2, C::Grade, L.Grade);
+    sheet.setText(Row2, C::H, L.H);
+    if (Dim >= 2) sheet.setText(Row2, C::B, L.B);
+    if (Dim == 3) sheet.setText(Row2, C::T, L.T);
+    sheet.setText(Row2, C::Overflate(Dim), L.Overflate);
+    sheet.setNumber(Row2, C::Meter(Dim), sheets::StrToReal(L.Meter));
+    sheet.setText(Row2, C::Merknad(Dim), "Automatisk opprettet");
     lines.lineWritten(Row2);
     return {Row2, inserted};
 }
 
 } // namespace
 
-void mergeStockLine(Run& run, const OrderLine& L, int Dim) {
+void mergeStockLine(Run& run, const OrderLine& L, const StockSheet& stock) {
+    auto& sheet = stock.OleWorkSheet2;
+    const int Dim = stock.Dim;
     Booking booking;
-    booking.orderRow = run.Row;
-    booking.sheet = run.OleWorkSheet2->name();
+    booking.orderRow = L.Row;
+    booking.sheet = sheet.name();
 
-    auto& lines = run.stockLines(Dim);
+    auto& lines = run.stockLines(stock);
     auto found = findStockLine(lines, L, Dim);
     int Row2 = found.Row2;
     if (!found.Funnet) {
-        std::tie(Row2, booking.rowInserted) = createStockLine(run, lines, L, Dim, found.GradeRow);
+        std::tie(Row2, booking.rowInserted) = createStockLine(lines, L, stock, found.GradeRow);
         booking.created = true;
     }
     booking.stockRow = Row2;
 
     // Booking 0 for a quantity that is not a number is kept, but not silently.
     if (!L.A.empty() && !sheets::isNumberText(L.A))
-        run.warn("Antall \"" + L.A + "\" på rad " + std::to_string(run.Row) + " er ikke et tall! " +
-                 L.Produkt + " er bokført med 0.");
+        run.warn("Antall \"" + L.A + "\" på rad " + std::to_string(L.Row) + " er ikke et tall! " + L.Produkt +
+                 " er bokført med 0.");
     // A stock quantity that is not a number would be read as 0 and overwritten: the stock count
     // written there by hand would be lost.
-    const auto stockQuantity = run.CellStr2(Row2, Dim + 6);
+    const auto stockQuantity = run.CellStr2(sheet, Row2, C::Antall(Dim));
     if (!stockQuantity.empty() && !sheets::isNumberText(stockQuantity)) {
         run.warn("Antall på lager i rad " + std::to_string(Row2) + " på ark " + booking.sheet +
                  " er ikke et tall! Linjen er ikke bokført.");
         return;
     }
     const double R = sheets::StrToReal(L.A) + sheets::StrToReal(stockQuantity);
-    run.OleWorkSheet2->setNumber(Row2, Dim + 6, R);
-    run.OleWorkSheet2->setText(Row2, Dim + 10, L.Prosjekt);
+    sheet.setNumber(Row2, C::Antall(Dim), R);
+    sheet.setText(Row2, C::Prosjekt(Dim), L.Prosjekt);
     booking.quantity = R;
     run.record(booking);
 }

@@ -2,11 +2,12 @@
 
 #include "OrderLine.h"
 #include "Run.h"
+#include "StockSheet.h"
 
 namespace stock {
 
-// Books the order line into run.OleWorkSheet2 (dimension count Dim): finds the equal stock line or
-// creates one in sorted place, adds the ordered quantity and records the project.
-void mergeStockLine(Run& run, const OrderLine& line, int Dim);
+// Books the order line into its stock sheet: finds the equal stock line or creates one in sorted
+// place, adds the ordered quantity and records the project.
+void mergeStockLine(Run& run, const OrderLine& line, const StockSheet& stock);
 
 } // namespace stock

@@ -1,5 +1,6 @@
 #include "StockLines.h"
 
+#include "StockSheet.h"
 #include "sheets/CellText.h"
 #include "sheets/StrToReal.h"
 
@@ -9,8 +10,6 @@
 namespace stock {
 
 namespace {
-
-constexpr int kMaxRow = 1'048'576;
 
 std::uint64_t mix(std::uint64_t h, std::uint64_t value) {
     h ^= value + 0x9E3779B97F4A7C15ULL + (h << 6) + (h >> 2);
@@ -29,8 +28,9 @@ StockLines::StockLines(sheets::Worksheet& sheet, const sheets::TextFormat& forma
 }
 
 int StockLines::slotOf(int column) const {
-    if (column >= 2 && column <= m_dim + 3) return column - 2;
-    if (column == m_dim + 5) return m_dim + 2;
+    if (column >= StockColumn::Grade && column <= StockColumn::Overflate(m_dim))
+        return column - StockColumn::Grade;
+    if (column == StockColumn::Meter(m_dim)) return m_dim + 2;
     return -1;
 }
 
@@ -78,7 +78,7 @@ bool StockLines::read(int row, std::uint32_t e) {
     const bool wasHazard = entry.hazard;
     entry.hazard = false;
     for (int slot = 0; slot < m_dim + 3; ++slot) {
-        const int column = slot <= m_dim + 1 ? slot + 2 : m_dim + 5;
+        const int column = slot <= m_dim + 1 ? slot + StockColumn::Grade : StockColumn::Meter(m_dim);
         const auto value = m_sheet.cell(row, column);
         Cell& cell = entry.cells[static_cast<std::size_t>(slot)];
         if (value.kind == sheets::CellValue::Kind::Error) {
@@ -113,7 +113,7 @@ bool StockLines::read(int row, std::uint32_t e) {
 void StockLines::extend() {
     m_complete = false;
     if (!m_rowEntry.empty() && blank(m_rowEntry.size() - 1)) ++m_blankInside;
-    for (int row = kFirstRow + static_cast<int>(m_rowEntry.size()); row <= kMaxRow; ++row) {
+    for (int row = kFirstRow + static_cast<int>(m_rowEntry.size()); row <= sheets::kMaxRow; ++row) {
         const auto e = static_cast<std::uint32_t>(m_entries.size());
         m_entries.emplace_back();
         if (!read(row, e)) {

@@ -4,28 +4,25 @@
 
 namespace stock {
 
-int selectStockSheet(Run& run, OrderLine& line) {
-    sheets::Worksheet* found = nullptr;
+std::optional<StockSheet> selectStockSheet(Run& run, OrderLine& line) {
+    sheets::Worksheet* OleWorkSheet2 = nullptr;
     for (int i = 1; i <= run.OleWorkBook2->sheetCount(); ++i) {
         auto& sheet = run.OleWorkBook2->sheet(i);
         if (sheets::equalIgnoringAsciiCase(line.Produkt, sheet.name())) {
-            found = &sheet;
+            OleWorkSheet2 = &sheet;
             break;
         }
     }
-    if (!found) {
+    if (!OleWorkSheet2) {
         run.warn("Ark " + line.Produkt + " ikke funnet i tulverkan!");
-        return 0;
+        return std::nullopt;
     }
-    run.OleWorkSheet2 = found;
 
+    // The first of columns 4, 5 and 6 whose header says "overflate" is the surface column.
     int Dim = 0;
-    if (run.CellStr2(1, 4) == "overflate")
-        Dim = 1;
-    else if (run.CellStr2(1, 5) == "overflate")
-        Dim = 2;
-    else if (run.CellStr2(1, 6) == "overflate")
-        Dim = 3;
+    for (int candidate = 1; candidate <= 3 && Dim == 0; ++candidate)
+        if (run.CellStr2(*OleWorkSheet2, 1, StockColumn::Overflate(candidate)) == "overflate")
+            Dim = candidate;
 
     if (Dim == 2) {
         if (line.Produkt == "\u00D8") {
@@ -37,9 +34,9 @@ int selectStockSheet(Run& run, OrderLine& line) {
     }
     if (Dim < 1) {
         run.warn("Kolonne \"overflate\" ikke funnet for " + line.Produkt + "!");
-        return 0;
+        return std::nullopt;
     }
-    return Dim;
+    return StockSheet{*OleWorkSheet2, Dim};
 }
 
 } // namespace stock

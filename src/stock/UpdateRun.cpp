@@ -27,6 +27,7 @@ private:
 
 OrderLine readOrderLine(Run& run, int Row) {
     OrderLine line;
+    line.Row = Row;
     line.Produkt = run.CellStr1(Row, 2);
     line.Grade = run.CellStr1(Row, 3);
     line.H = run.CellStr1(Row, 4);
@@ -40,10 +41,10 @@ OrderLine readOrderLine(Run& run, int Row) {
 }
 
 void walkOrderLines(Run& run) {
-    for (run.Row = 10; !run.CellStr1(run.Row, 2).empty(); ++run.Row) {
-        if (run.CellStr1(run.Row, 14).empty()) continue;
-        OrderLine line = readOrderLine(run, run.Row);
-        if (int Dim = selectStockSheet(run, line); Dim >= 1) mergeStockLine(run, line, Dim);
+    for (int Row = 10; !run.CellStr1(Row, 2).empty(); ++Row) {
+        if (run.CellStr1(Row, 14).empty()) continue;
+        OrderLine line = readOrderLine(run, Row);
+        if (auto stock = selectStockSheet(run, line)) mergeStockLine(run, line, *stock);
     }
 }
 

@@ -3,6 +3,7 @@
 // The booking done the plain way, to compare the update run with.
 
 #include "OrderLine.h"
+#include "StockSheet.h"
 #include "TextOrder.h"
 #include "sheets/AsciiCase.h"
 #include "sheets/CellText.h"
@@ -46,8 +47,8 @@ public:
                 continue;
             }
             int Dim = 0;
-            for (int column = 4; column <= 6 && Dim == 0; ++column)
-                if (text(*sheet, 1, column) == "overflate") Dim = column - 3;
+            for (int d = 1; d <= 3 && Dim == 0; ++d)
+                if (text(*sheet, 1, C::Overflate(d)) == "overflate") Dim = d;
             if (Dim == 2 && L.Produkt == "\u00D8") {
                 L.B = L.T;
             } else if (Dim == 2 && L.Produkt == "Kranbane skinner") {
@@ -63,6 +64,8 @@ public:
     }
 
 private:
+    using C = stock::StockColumn;
+
     std::string text(const sheets::Worksheet& sheet, int row, int column) {
         return sheets::cellText(sheet.cell(row, column), m_format);
     }
@@ -78,21 +81,22 @@ private:
 
     bool before(const sheets::Worksheet& s, const stock::OrderLine& L, int Dim, int row) {
         using sheets::StrToReal;
-        if (L.Grade != text(s, row, 2)) return stock::textLess(L.Grade, text(s, row, 2));
-        if (L.H != text(s, row, 3)) return StrToReal(L.H) < number(s, row, 3);
+        if (L.Grade != text(s, row, C::Grade)) return stock::textLess(L.Grade, text(s, row, C::Grade));
+        if (L.H != text(s, row, C::H)) return StrToReal(L.H) < number(s, row, C::H);
         bool result = false;
         bool same = true;
         if (Dim >= 2) {
-            same = L.B == text(s, row, 4);
-            result = StrToReal(L.B) < number(s, row, 4);
+            same = L.B == text(s, row, C::B);
+            result = StrToReal(L.B) < number(s, row, C::B);
             if (same && Dim == 3) {
-                same = L.T == text(s, row, 5);
-                result = StrToReal(L.T) < number(s, row, 5);
+                same = L.T == text(s, row, C::T);
+                result = StrToReal(L.T) < number(s, row, C::T);
             }
         }
         if (!same) return result;
-        if (L.Overflate == text(s, row, Dim + 3)) return StrToReal(L.Meter) <= number(s, row, Dim + 5);
-        return stock::textLess(L.Overflate, text(s, row, Dim + 3));
+        if (L.Overflate == text(s, row, C::Overflate(Dim)))
+            return StrToReal(L.Meter) <= number(s, row, C::Meter(Dim));
+        return stock::textLess(L.Overflate, text(s, row, C::Overflate(Dim)));
     }
 
     void book(sheets::Worksheet& s, const stock::OrderLine& L, int Dim, int orderRow) {
@@ -101,43 +105,44 @@ private:
         int gradeRow = 0;
         bool found = false;
         for (;; ++row) {
-            if (gradeRow == 0 && text(s, row, 2) == L.Grade) gradeRow = row;
-            found = text(s, row, 2) == L.Grade && text(s, row, 3) == L.H &&
-                    text(s, row, Dim + 3) == L.Overflate && sameLength(L.Meter, text(s, row, Dim + 5)) &&
-                    (Dim < 2 || text(s, row, 4) == L.B) && (Dim < 3 || text(s, row, 5) == L.T);
-            if (found || text(s, row, 2).empty()) break;
+            if (gradeRow == 0 && text(s, row, C::Grade) == L.Grade) gradeRow = row;
+            found = text(s, row, C::Grade) == L.Grade && text(s, row, C::H) == L.H &&
+                    text(s, row, C::Overflate(Dim)) == L.Overflate &&
+                    sameLength(L.Meter, text(s, row, C::Meter(Dim))) &&
+                    (Dim < 2 || text(s, row, C::B) == L.B) && (Dim < 3 || text(s, row, C::T) == L.T);
+            if (found || text(s, row, C::Grade).empty()) break;
         }
         if (!found) {
-            for (row = gradeRow > 0 ? gradeRow : 3; !before(s, L, Dim, row) && !text(s, row, 2).empty();
-                 ++row) {
+            for (row = gradeRow > 0 ? gradeRow : 3;
+                 !before(s, L, Dim, row) && !text(s, row, C::Grade).empty(); ++row) {
             }
             booking.created = true;
-            booking.rowInserted = !text(s, row, 2).empty();
+            booking.rowInserted = !text(s, row, C::Grade).empty();
             if (booking.rowInserted)
                 s.insertRow(row, row == 3 ? sheets::CopyOrigin::FromRightOrBelow
                                           : sheets::CopyOrigin::FromLeftOrAbove);
-            s.setText(row, 1, L.Produkt);
-            s.setText(row, 2, L.Grade);
-            s.setText(row, 3, L.H);
-            if (Dim >= 2) s.setText(row, 4, L.B);
-            if (Dim == 3) s.setText(row, 5, L.T);
-            s.setText(row, Dim + 3, L.Overflate);
-            s.setNumber(row, Dim + 5, sheets::StrToReal(L.Meter));
-            s.setText(row, Dim + 15, "Automatisk opprettet");
+            s.setText(row, C::Produkt, L.Produkt);
+            s.setText(row, C::Grade, L.Grade);
+            s.setText(row, C::H, L.H);
+            if (Dim >= 2) s.setText(row, C::B, L.B);
+            if (Dim == 3) s.setText(row, C::T, L.T);
+            s.setText(row, C::Overflate(Dim), L.Overflate);
+            s.setNumber(row, C::Meter(Dim), sheets::StrToReal(L.Meter));
+            s.setText(row, C::Merknad(Dim), "Automatisk opprettet");
         }
         booking.stockRow = row;
         if (!L.A.empty() && !sheets::isNumberText(L.A))
             warnings.push_back("Antall \"" + L.A + "\" på rad " + std::to_string(orderRow) +
                                " er ikke et tall! " + L.Produkt + " er bokført med 0.");
-        const auto stocked = text(s, row, Dim + 6);
+        const auto stocked = text(s, row, C::Antall(Dim));
         if (!stocked.empty() && !sheets::isNumberText(stocked)) {
             warnings.push_back("Antall på lager i rad " + std::to_string(row) + " på ark " + s.name() +
                                " er ikke et tall! Linjen er ikke bokført.");
             return;
         }
         booking.quantity = sheets::StrToReal(L.A) + sheets::StrToReal(stocked);
-        s.setNumber(row, Dim + 6, booking.quantity);
-        s.setText(row, Dim + 10, L.Prosjekt);
+        s.setNumber(row, C::Antall(Dim), booking.quantity);
+        s.setText(row, C::Prosjekt(Dim), L.Prosjekt);
         bookings.push_back(booking);
     }
 
