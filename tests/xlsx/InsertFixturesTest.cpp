@@ -6,6 +6,7 @@
 #include "support/TestPaths.h"
 
 #include <algorithm>
+#include <cctype>
 #include <gtest/gtest.h>
 #include <set>
 #include <sstream>
@@ -19,162 +20,52 @@ namespace {
 // reference can live read back by openpyxl (dump_workbook.py --references): formulas on every
 // sheet, names, print area and titles, merged cells, conditional formats, validations,
 // hyperlinks, autofilter, tables, comments and their VML, drawing anchors, chart series, page
-// breaks, pane and selection. Expected lines are worked out by hand from the original's.
+// breaks, pane and selection. A case is a file beside its fixture, NAME.after-LABEL.txt: "@sheet"
+// and "@rows" say where rows go in, "@unchecked" gives line prefixes left out on both sides where
+// applications disagree, "#" lines are comments, every other line is expected.
 struct InsertCase {
-    const char* name;
-    const char* fixture;
-    const char* sheet;
+    std::string name;
+    std::filesystem::path fixture;
+    std::string sheet;
     std::vector<int> rows;
     std::string expected;
-    // Lines left out on both sides where applications disagree.
-    std::vector<std::string> unchecked = {};
+    std::vector<std::string> unchecked;
 };
 
-// The filled-down column B of "Lager 1": Bn=An*2 in each of `rows` after the insertions.
-std::string doubledColumn(std::initializer_list<int> rows) {
-    std::string lines;
-    for (int row : rows)
-        lines += "Lager 1|formula|B" + std::to_string(row) + "=A" + std::to_string(row) + "*2\n";
-    return lines;
+InsertCase readCase(const std::filesystem::path& file) {
+    InsertCase c;
+    const auto stem = file.filename().string();
+    const auto after = stem.find(".after-");
+    c.fixture = file.parent_path() / (stem.substr(0, after) + ".xlsx");
+    c.name = file.parent_path().filename().string() + "_" + stem.substr(0, stem.size() - 4);
+    for (char& ch : c.name)
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    std::istringstream in(readFile(file));
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("#")) continue;
+        if (line.starts_with("@sheet ")) {
+            c.sheet = line.substr(7);
+        } else if (line.starts_with("@rows ")) {
+            std::istringstream rows(line.substr(6));
+            for (int row; rows >> row;)
+                c.rows.push_back(row);
+        } else if (line.starts_with("@unchecked ")) {
+            c.unchecked.push_back(line.substr(11));
+        } else {
+            c.expected += line + "\n";
+        }
+    }
+    return c;
 }
 
-// A 3-D reference spans sheets; LibreOffice leaves it alone when rows go into one of them.
-const std::string threeD = "Andre ark|formula|A5=";
-
-const std::string formulasAtRow5 = doubledColumn({2, 3, 4, 6, 7, 8, 9, 10, 11}) + R"(
-Andre ark|formula|A1='Lager 1'!A6
-Andre ark|formula|A2=SUM('Lager 1'!A2:A11)
-Andre ark|formula|A3=COUNT('Lager 1'!A:A)
-Andre ark|formula|A4=SUM('Lager 1'!2:2)
-Andre ark|formula|A6='Lager 1'!B12
-Andre ark|formula|A7='Lager 1'!$A$13
-Andre ark|formula|A8=SUM('Lager 1'!A3:A4)
-Andre ark|selection|None:A1:A1
-Ark1|selection|None:A1:A1
-Ark3|selection|None:A1:A1
-Lager 1|formula|B12=SUM(B2:B11)
-Lager 1|formula|D2=SUM(A2:A11)
-Lager 1|formula|D3=SUM($A$2:$A$11)
-Lager 1|formula|D4=SUM(A:A)
-Lager 1|formula|D6=LOG10(A11)
-Lager 1|formula|D7="A5"&" er tekst"
-Lager 1|formula|D8='Lager 1'!A6
-Lager 1|formula|D9=INDIRECT("A5")
-Lager 1|formula|D10=SUM(Mengde)
-Lager 1|formula|D11=Lokal
-Lager 1|formula|D12=IF(A13="",#N/A,A13)
-Lager 1|formula|E2{E2}=SUM(A2:A11*B2:B11)
-Lager 1|formula|F2{F2:F4}=(A2:A4>100)*1
-Lager 1|name|Lokal='Lager 1'!$B$6
-Lager 1|print-area|$A$1:$F$12
-Lager 1|print-titles|$1:$1
-Lager 1|selection|None:A1:A1
-|name|Kolonne='Lager 1'!$A:$A
-|name|Mengde='Lager 1'!$A$2:$A$11
-)";
-
-// Row 6 into insert-ranges: the page break after row 4 is then clearly above, the one after row 8
-// below. A link's target location is text to Excel and LibreOffice alike: it stays A8 while its
-// cell moves.
-const std::string rangesAtRow6 = doubledColumn({2, 3, 4, 5, 7, 8, 9, 10, 11}) + R"(
-Lager 1|autofilter|A1:B11
-Lager 1|conditional|A2:A11:cellIs:5
-Lager 1|conditional|C2:C11:expression:$A2>$A$11-3
-Lager 1|formula|B12=SUM(B2:B11)
-Lager 1|hyperlink|G5->'Lager 1'!A8
-Lager 1|hyperlink|G8->https://example.com/lager
-Lager 1|merged|H13:I13
-Lager 1|merged|H3:I7
-Lager 1|row-break|4
-Lager 1|row-break|9
-Lager 1|validation|E2:E11:$A$2;$A$11
-)";
-
-const InsertCase cases[] = {
-    {"FormulasNamesArraysRow5", "xlsxwriter/insert-formulas.xlsx", "Lager 1", {5}, formulasAtRow5, {threeD}},
-    {"SharedFormulasRow5", "handmade/insert-shared-formulas.xlsx", "Lager 1", {5}, formulasAtRow5, {threeD}},
-    // Two rows at 5, then one at 12 of the shifted sheet: the range A2:A12 it meets at its last row grows.
-    {"FormulasThreeInsertions",
-     "xlsxwriter/insert-formulas.xlsx",
-     "Lager 1",
-     {5, 5, 12},
-     doubledColumn({2, 3, 4, 7, 8, 9, 10, 11, 13}) + R"(
-Andre ark|formula|A1='Lager 1'!A7
-Andre ark|formula|A2=SUM('Lager 1'!A2:A13)
-Andre ark|formula|A3=COUNT('Lager 1'!A:A)
-Andre ark|formula|A4=SUM('Lager 1'!2:2)
-Andre ark|formula|A6='Lager 1'!B14
-Andre ark|formula|A7='Lager 1'!$A$15
-Andre ark|formula|A8=SUM('Lager 1'!A3:A4)
-Andre ark|selection|None:A1:A1
-Ark1|selection|None:A1:A1
-Ark3|selection|None:A1:A1
-Lager 1|formula|B14=SUM(B2:B13)
-Lager 1|formula|D2=SUM(A2:A13)
-Lager 1|formula|D3=SUM($A$2:$A$13)
-Lager 1|formula|D4=SUM(A:A)
-Lager 1|formula|D7=LOG10(A13)
-Lager 1|formula|D8="A5"&" er tekst"
-Lager 1|formula|D9='Lager 1'!A7
-Lager 1|formula|D10=INDIRECT("A5")
-Lager 1|formula|D11=SUM(Mengde)
-Lager 1|formula|D13=Lokal
-Lager 1|formula|D14=IF(A15="",#N/A,A15)
-Lager 1|formula|E2{E2}=SUM(A2:A13*B2:B13)
-Lager 1|formula|F2{F2:F4}=(A2:A4>100)*1
-Lager 1|name|Lokal='Lager 1'!$B$7
-Lager 1|print-area|$A$1:$F$14
-Lager 1|print-titles|$1:$1
-Lager 1|selection|None:A1:A1
-|name|Kolonne='Lager 1'!$A:$A
-|name|Mengde='Lager 1'!$A$2:$A$13
-)",
-     {threeD}},
-    {"RangesRow6", "xlsxwriter/insert-ranges.xlsx", "Lager 1", {6}, rangesAtRow6 + R"(
-Lager 1|pane|B4:3.0
-Lager 1|selection|bottomLeft:A4:A4
-Lager 1|selection|bottomRight:B7:B7
-Lager 1|selection|topRight:B1:B1
-Lager 1|validation|D2:D11:$F$2:$F$5;
-)"},
-    // The same sheet saved by LibreOffice with a pivot table whose cache reads A1:B10.
-    {"PivotSourceRow6", "libreoffice/insert-pivot-source.xlsx", "Lager 1", {6}, rangesAtRow6 + R"(
-Lager 1|selection|topLeft:A1:A1
-Lager 1|validation|D2:D11:$F$2:$F$5;0
-Pivot|pivot|Pivot1:Lager 1!A1:B11
-Pivot|selection|topLeft:A1:A1
-)"},
-    {"TableRow5", "xlsxwriter/insert-table.xlsx", "Lager 1", {5}, R"(
-Andre ark|formula|A1=Tabell1[[#Totals],[Lengde]]
-Andre ark|formula|A2='Lager 1'!B6
-Andre ark|selection|None:A1:A1
-Lager 1|formula|B12=SUBTOTAL(109,Tabell1[Mengde])
-Lager 1|formula|C12=SUBTOTAL(109,Tabell1[Lengde])
-Lager 1|formula|E2=SUM(Tabell1[Mengde])
-Lager 1|formula|E3=SUM(B2:B11)
-Lager 1|selection|None:A1:A1
-Lager 1|table|Tabell1:A1:C12:A1:C11
-)"},
-    // The comment at B3 spans the row in its VML box; whether the box grows is a matter of taste.
-    {"DrawingsRow5",
-     "xlsxwriter/insert-drawings.xlsx",
-     "Lager 1",
-     {5},
-     doubledColumn({2, 3, 4, 6, 7, 8, 9, 10, 11}) + R"(
-Diagramark|chart|1-8:'Lager 1'!$A$2:$A$11
-Diagramark|selection|None:A1:A1
-Lager 1|chart|1-8:'Lager 1'!$B$1,'Lager 1'!$A$2:$A$11,'Lager 1'!$B$2:$B$11
-Lager 1|comment-anchor|2,15,7,10,4,15,11,4
-Lager 1|comment-vml|row 2 column 1
-Lager 1|comment-vml|row 8 column 1
-Lager 1|comment|B3
-Lager 1|comment|B9
-Lager 1|formula|B12=SUM(B2:B11)
-Lager 1|image|5-5
-Lager 1|selection|None:A1:A1
-)",
-     {"Lager 1|comment-anchor|2,15,1,"}},
-};
+std::vector<InsertCase> insertCases() {
+    std::vector<InsertCase> cases;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(fixture("")))
+        if (entry.path().filename().string().find(".after-") != std::string::npos)
+            cases.push_back(readCase(entry.path()));
+    std::sort(cases.begin(), cases.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    return cases;
+}
 
 void PrintTo(const InsertCase& c, std::ostream* out) {
     *out << c.name;
@@ -245,7 +136,8 @@ class InsertFixture : public testing::TestWithParam<InsertCase> {};
 TEST_P(InsertFixture, EveryReferenceFollowsTheRows) {
     const auto& c = GetParam();
     TempDir dir;
-    auto path = dir.copy(fixture(c.fixture));
+    ASSERT_FALSE(c.sheet.empty() || c.rows.empty() || c.expected.empty()) << c.name << ": incomplete case";
+    auto path = dir.copy(c.fixture);
     {
         auto book = xlsx::openWorkbook(path, sheets::OpenMode::ReadWrite);
         int index = sheetIndex(*book, c.sheet);
@@ -262,7 +154,7 @@ TEST_P(InsertFixture, EveryReferenceFollowsTheRows) {
         if (!expected.count(line)) ADD_FAILURE() << "unexpected: " << line;
 
     // Every value that is no formula's result is where the rows put it, and nothing else appeared.
-    auto original = fixture(c.fixture);
+    const auto& original = c.fixture;
     auto before = constants(openpyxlView(original), formulaCells(referenceLines(original, {})), &c);
     auto after = constants(openpyxlView(path), formulaCells(referenceLines(path, {})), nullptr);
     ASSERT_GT(before.size(), 10u) << "the fixture's values were not read";
@@ -279,10 +171,10 @@ TEST_P(InsertFixture, EveryReferenceFollowsTheRows) {
             ADD_FAILURE() << "value appeared: " << at << " " << cell.kind << " " << cell.text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, InsertFixture, testing::ValuesIn(cases),
+INSTANTIATE_TEST_SUITE_P(Fixtures, InsertFixture, testing::ValuesIn(insertCases()),
                          [](const testing::TestParamInfo<InsertCase>& info) { return info.param.name; });
 
-// The expected lines above start from these; a changed fixture script must not slip past them.
+// The cases' expected lines start from these; a changed fixture script must not slip past them.
 TEST(InsertFixtures, OriginalsHoldTheReferencesTheCasesStartFrom) {
     auto formulas = referenceLines(fixture("xlsxwriter/insert-formulas.xlsx"), {});
     EXPECT_TRUE(formulas.count("|name|Mengde='Lager 1'!$A$2:$A$10"));
