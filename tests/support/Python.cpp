@@ -23,7 +23,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv) {
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid = 0;
     int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
@@ -48,10 +49,13 @@ std::string openpyxlDump(const std::filesystem::path& workbook, bool formulas) {
     std::vector<std::string> args{workbook.string()};
     if (formulas) args.push_back("--formulas");
     auto result = runPythonScript("dump_workbook.py", args);
-    if (result.exitCode != 0) throw std::runtime_error("openpyxl failed on " + workbook.string() + ": " + result.err);
+    if (result.exitCode != 0)
+        throw std::runtime_error("openpyxl failed on " + workbook.string() + ": " + result.err);
     return result.out;
 }
 
-std::string soffice() { return TULVERKAN_SOFFICE; }
+std::string soffice() {
+    return TULVERKAN_SOFFICE;
+}
 
 } // namespace testsupport

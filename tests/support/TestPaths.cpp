@@ -11,9 +11,18 @@ std::filesystem::path fixture(std::string_view relative) {
     return std::filesystem::path(TULVERKAN_FIXTURES) / relative;
 }
 
-std::filesystem::path corpusFolder() { return std::filesystem::path(TULVERKAN_CORPUS) / "excel2007"; }
+std::filesystem::path corpusFolder() {
+    return std::filesystem::path(TULVERKAN_CORPUS) / "excel2007";
+}
 
-std::filesystem::path corpus(std::string_view name) { return corpusFolder() / name; }
+std::filesystem::path corpus(std::string_view name) {
+    return corpusFolder() / name;
+}
+
+bool haveCorpus() {
+    std::error_code error;
+    return std::filesystem::is_directory(corpusFolder(), error);
+}
 
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -42,15 +51,16 @@ TempDir::~TempDir() {
          it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
         std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ignored);
-    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                 ignored);
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(m_path, ignored);
 }
 
 std::filesystem::path TempDir::copy(const std::filesystem::path& source, std::string_view name) const {
     auto target = m_path / (name.empty() ? source.filename() : std::filesystem::path(name));
     std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+    std::filesystem::permissions(target,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
     return target;
 }

@@ -8,10 +8,13 @@ namespace testsupport {
 
 // A committed fixture: tests/fixtures/<relative>.
 std::filesystem::path fixture(std::string_view relative);
-// A workbook saved by Excel, from the shared corpus beside the checkout.
+// A workbook saved by Excel, from the shared corpus beside the checkout. Tests that use it start
+// with TULVERKAN_NEEDS_CORPUS() (support/Corpus.h).
 std::filesystem::path corpus(std::string_view name);
 // The folder of the corpus workbooks.
 std::filesystem::path corpusFolder();
+// Whether the corpus is there: a clone without it still passes, skipping what needs it.
+bool haveCorpus();
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, std::string_view bytes);

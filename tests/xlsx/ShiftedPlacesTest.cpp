@@ -2,6 +2,7 @@
 // cells back: merges, conditional formats, validations, panes, breaks, hyperlinks, filters, notes,
 // tables and charts.
 
+#include "support/Corpus.h"
 #include "support/Python.h"
 #include "support/TestPaths.h"
 #include "xlsx/XlsxWorkbook.h"
@@ -44,6 +45,7 @@ std::string placesAfter(const std::filesystem::path& workbook, const std::vector
 }
 
 TEST(ShiftedPlaces, OpenpyxlReadsThePlacesWhereTheRowsPutThem) {
+    TULVERKAN_NEEDS_CORPUS();
     const auto frame = testsupport::fixture("xlsxparts/xlsxwriter-frame.xlsx");
     const std::vector<PlacesCase> cases = {
         {"inside every range",

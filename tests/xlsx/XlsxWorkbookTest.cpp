@@ -1,6 +1,7 @@
 #include "xlsx/XlsxWorkbook.h"
 
 #include "sheets/Error.h"
+#include "support/Corpus.h"
 #include "support/ErrorOf.h"
 #include "support/Python.h"
 #include "support/TestPaths.h"
@@ -110,6 +111,7 @@ TEST(XlsxWorkbook, FailuresNameTheFileTheSheetAndTheCell) {
 }
 
 TEST(XlsxWorkbook, SheetsComeInWorkbookOrderAndChartsheetsHaveNoCells) {
+    TULVERKAN_NEEDS_CORPUS();
     auto book = xlsx::openWorkbook(corpus("chartsheet08.xlsx"), OpenMode::ReadOnly);
     ASSERT_EQ(book->sheetCount(), 2);
     EXPECT_EQ(book->sheet(1).name(), "Sheet1");
@@ -125,6 +127,7 @@ TEST(XlsxWorkbook, SheetsComeInWorkbookOrderAndChartsheetsHaveNoCells) {
 }
 
 TEST(XlsxWorkbook, RefusesPositionsOutsideTheSheetAndWritesWhenReadOnly) {
+    TULVERKAN_NEEDS_CORPUS();
     auto book = xlsx::openWorkbook(corpus("simple02.xlsx"), OpenMode::ReadOnly);
     auto& sheet = book->sheet(1);
     EXPECT_EQ(sheet.cell(1048576, 16384).kind, CellValue::Kind::Empty);
@@ -141,6 +144,7 @@ TEST(XlsxWorkbook, RefusesPositionsOutsideTheSheetAndWritesWhenReadOnly) {
 }
 
 TEST(XlsxWorkbook, WrittenCellsReadBackAndNothingElseChanges) {
+    TULVERKAN_NEEDS_CORPUS();
     TempDir dir;
     auto path = dir.copy(corpus("tutorial01.xlsx"));
     auto before = dumpLines(path);
@@ -178,6 +182,7 @@ TEST(XlsxWorkbook, WrittenCellsReadBackAndNothingElseChanges) {
 }
 
 TEST(XlsxWorkbook, ChangedWorkbookLosesItsCalcChainAndAsksForRecalculation) {
+    TULVERKAN_NEEDS_CORPUS();
     TempDir dir;
     auto path = dir.copy(corpus("tutorial01.xlsx"));
     editAndSave(path, [](sheets::Workbook& book) { book.sheet(1).setNumber(1, 2, 2000); });
@@ -214,6 +219,7 @@ TEST(XlsxWorkbook, OnlyResultsThatCanHaveChangedLoseTheirCache) {
 }
 
 TEST(XlsxWorkbook, SavingWithoutChangesKeepsEveryEntry) {
+    TULVERKAN_NEEDS_CORPUS();
     TempDir dir;
     auto path = dir.copy(corpus("tutorial01.xlsx"));
     editAndSave(path, [](sheets::Workbook& book) { book.sheet(1).cell(5, 2); });
@@ -223,6 +229,7 @@ TEST(XlsxWorkbook, SavingWithoutChangesKeepsEveryEntry) {
 }
 
 TEST(XlsxWorkbook, LibreOfficeShowsTheNewValueOfADependentFormula) {
+    TULVERKAN_NEEDS_CORPUS();
     if (soffice().empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed here";
     TempDir dir;
     auto path = dir.copy(corpus("tutorial01.xlsx"));
@@ -244,6 +251,7 @@ TEST(XlsxWorkbook, LibreOfficeShowsTheNewValueOfADependentFormula) {
 // the old cells plus the new ones (formulas as text, since their cached results may go), and a
 // save without changes must keep every entry as it was.
 TEST(XlsxWorkbook, EveryExcelWorkbookTakesWritesAndKeepsTheRest) {
+    TULVERKAN_NEEDS_CORPUS();
     int checked = 0;
     for (const auto& entry : std::filesystem::directory_iterator(corpusFolder())) {
         if (entry.path().extension() != ".xlsx") continue;
@@ -305,6 +313,7 @@ TEST(XlsxWorkbook, AfterAnInsertionOnlyFormulasOverTheNewRowLoseTheirCache) {
 }
 
 TEST(XlsxWorkbook, AnEmptyTextClearsTheCell) {
+    TULVERKAN_NEEDS_CORPUS();
     TempDir dir;
     auto path = dir.copy(corpus("tutorial01.xlsx"));
     {

@@ -3,6 +3,7 @@
 #include "formula/CellRef.h"
 #include "formula/ReferenceShifter.h"
 
+#include "support/Corpus.h"
 #include "support/Python.h"
 #include "support/TestPaths.h"
 #include "support/ZipEntries.h"
@@ -206,6 +207,7 @@ std::vector<std::string> corpusFormulas() {
 }
 
 TEST(FormulaTokenizer, AgreesWithOpenpyxlOnOperands) {
+    TULVERKAN_NEEDS_CORPUS();
     std::vector<std::string> formulas = {
         "SUM(A1:B2)+LOG10(A1)*ATAN2(1,B$2)",
         "'It''s'!A1+'Ark 2'!$B$2:C3+Ark1:Ark3!A1",
@@ -228,6 +230,7 @@ TEST(FormulaTokenizer, AgreesWithOpenpyxlOnOperands) {
 // Each formula Excel saved is understood whole, and a row inserted at the top of every sheet moves
 // every area it reads down by one, as its dependencies before and after show.
 TEST(FormulaTokenizer, ReadsEveryFormulaExcelSaved) {
+    TULVERKAN_NEEDS_CORPUS();
     xlsx::RowShift top;
     top.insert(1);
     xlsx::ShiftContext everywhere{"Sheet1", nullptr, [&](std::string_view) { return &top; }};

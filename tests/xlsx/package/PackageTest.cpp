@@ -1,6 +1,7 @@
 #include "package/Package.h"
 
 #include "sheets/Error.h"
+#include "support/Corpus.h"
 #include "support/ErrorOf.h"
 #include "support/Python.h"
 #include "support/TestPaths.h"
@@ -116,6 +117,7 @@ std::string rewriteOnePart(xlsx::Package& package) {
 }
 
 TEST(PackageOpen, RefusesWhatIsNoWorkbookPackageWithItsReason) {
+    TULVERKAN_NEEDS_CORPUS();
     TempDir dir;
     testsupport::writeFile(dir / "notes.xlsx", "Produkt;Grade\nHEA;S355\n");
     testsupport::writeFile(dir / "empty.xlsx", "");
@@ -153,6 +155,7 @@ TEST(PackageOpen, RefusesWhatIsNoWorkbookPackageWithItsReason) {
 }
 
 TEST(PackageRead, PartsAsZipfileReadsThemWithCaseInsensitiveNames) {
+    TULVERKAN_NEEDS_CORPUS();
     const auto path = testsupport::corpus("tutorial01.xlsx");
     xlsx::Package package(path);
     EXPECT_EQ(package.partNames(), pythonNames(path));
@@ -188,6 +191,7 @@ TEST(PackageRead, RefusesPartsThatInflateBeyondReason) {
 }
 
 TEST(PackageEdit, WrittenRemovedAndNewPartsAreSavedInPlaceAndOrder) {
+    TULVERKAN_NEEDS_CORPUS();
     TempDir dir;
     auto path = dir.copy(testsupport::corpus("autofilter00.xlsx"));
     const auto original = pythonNames(path);
@@ -242,6 +246,7 @@ TEST(PackageEdit, EntriesDifferingInCaseAloneAndSymbolicLinksSurviveASave) {
 }
 
 TEST(PackageSave, WithoutChangesLeavesTheFileAlone) {
+    TULVERKAN_NEEDS_CORPUS();
     TempDir dir;
     auto path = dir.copy(testsupport::corpus("autofilter00.xlsx"));
     struct stat before {};
@@ -256,6 +261,7 @@ TEST(PackageSave, WithoutChangesLeavesTheFileAlone) {
 }
 
 TEST(PackageSave, RefusesWhileAnotherProgramHoldsTheLock) {
+    TULVERKAN_NEEDS_CORPUS();
     for (const std::string lock : {"~$lager.xlsx", ".~lock.lager.xlsx#"}) {
         SCOPED_TRACE(lock);
         TempDir dir;
@@ -281,6 +287,7 @@ TEST(PackageSave, RefusesWhileAnotherProgramHoldsTheLock) {
 }
 
 TEST(PackageSave, ReportsAnUnwritableFolderAndLeavesTheOriginal) {
+    TULVERKAN_NEEDS_CORPUS();
     TempDir dir;
     auto path = dir.copy(testsupport::corpus("autofilter00.xlsx"));
     const auto bytes = testsupport::readFile(path);
@@ -316,6 +323,7 @@ TEST(PackageSave, ReportsAnUnwritableFolderAndLeavesTheOriginal) {
 }
 
 TEST(PackageSave, AWriteFailureRemovesTheTemporaryAndLeavesTheOriginal) {
+    TULVERKAN_NEEDS_CORPUS();
     TempDir dir;
     auto path = dir.copy(testsupport::corpus("autofilter00.xlsx"));
     const auto bytes = testsupport::readFile(path);
@@ -339,6 +347,7 @@ TEST(PackageSave, AWriteFailureRemovesTheTemporaryAndLeavesTheOriginal) {
 }
 
 TEST(PackageSave, EveryCorpusWorkbookKeepsItsUntouchedEntriesByteForByte) {
+    TULVERKAN_NEEDS_CORPUS();
     std::vector<fs::path> workbooks;
     for (const auto& entry : fs::directory_iterator(testsupport::corpusFolder()))
         if (entry.path().extension() == ".xlsx") workbooks.push_back(entry.path());

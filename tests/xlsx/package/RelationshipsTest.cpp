@@ -3,6 +3,7 @@
 #include "package/ContentTypes.h"
 #include "package/Package.h"
 #include "sheets/Error.h"
+#include "support/Corpus.h"
 #include "support/Python.h"
 #include "support/TestPaths.h"
 
@@ -120,6 +121,7 @@ TEST(Relationships, FindsTypesByLastSegmentWhateverTheNamespaceOrPrefix) {
 }
 
 TEST(Relationships, EveryCorpusTargetResolvesToAPart) {
+    TULVERKAN_NEEDS_CORPUS();
     for (const auto& entry : fs::directory_iterator(testsupport::corpusFolder()))
         if (entry.path().extension() == ".xlsx") expectAllTargetsFound(entry.path());
 }
@@ -220,6 +222,7 @@ TEST(Relationships, RefusesMalformedPartsNamingThem) {
 }
 
 TEST(ContentTypes, TypesComeFromOverridesThenDefaultsForEveryCorpusPart) {
+    TULVERKAN_NEEDS_CORPUS();
     for (const auto& entry : fs::directory_iterator(testsupport::corpusFolder())) {
         if (entry.path().extension() != ".xlsx") continue;
         SCOPED_TRACE(entry.path().filename().string());
@@ -235,6 +238,7 @@ TEST(ContentTypes, TypesComeFromOverridesThenDefaultsForEveryCorpusPart) {
 
 // Drops calcChain the way the engine does after a change, and lets openpyxl read the result.
 TEST(ContentTypes, RemovedOverrideAndRelationshipGiveAWorkbookOthersOpen) {
+    TULVERKAN_NEEDS_CORPUS();
     testsupport::TempDir dir;
     auto path = dir.copy(testsupport::corpus("tutorial01.xlsx"));
     {

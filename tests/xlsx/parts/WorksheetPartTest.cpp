@@ -4,6 +4,7 @@
 #include "parts/SharedStrings.h"
 #include "parts/Styles.h"
 #include "sheets/Error.h"
+#include "support/Corpus.h"
 #include "support/ErrorOf.h"
 #include "support/Python.h"
 #include "support/TestPaths.h"
@@ -711,6 +712,7 @@ std::vector<std::filesystem::path> corpusFiles() {
 }
 
 TEST(WorksheetPartCorpus, EveryWorksheetSavesUnchangedToTheSameBytes) {
+    TULVERKAN_NEEDS_CORPUS();
     auto files = corpusFiles();
     ASSERT_GE(files.size(), 90u);
     SaveHooks noChange;
@@ -733,6 +735,7 @@ TEST(WorksheetPartCorpus, EveryWorksheetSavesUnchangedToTheSameBytes) {
 }
 
 TEST(WorksheetPartCorpus, AnInsertedRowMovesEveryCellOfEveryWorksheet) {
+    TULVERKAN_NEEDS_CORPUS();
     for (const auto& file : corpusFiles()) {
         CorpusBook book(file);
         for (const std::string& name : book.worksheets()) {
@@ -761,6 +764,7 @@ TEST(WorksheetPartCorpus, AnInsertedRowMovesEveryCellOfEveryWorksheet) {
 }
 
 TEST(WorksheetPartOpenpyxl, AnEditedSheetReadsBackInOpenpyxl) {
+    TULVERKAN_NEEDS_CORPUS();
     testsupport::TempDir folder;
     CorpusBook book(testsupport::corpus("autofilter00.xlsx"));
     const std::string name = "xl/worksheets/sheet1.xml";

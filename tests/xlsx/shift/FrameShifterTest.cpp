@@ -3,6 +3,7 @@
 #include "ShiftTestSupport.h"
 #include "formula/ReferenceSyntax.h"
 #include "sheets/Error.h"
+#include "support/Corpus.h"
 #include "support/TestPaths.h"
 
 #include <algorithm>
@@ -87,6 +88,7 @@ struct PlaceCase {
 };
 
 TEST(FrameShifter, MovesThePlacesInExcelFrames) {
+    TULVERKAN_NEEDS_CORPUS();
     const std::vector<PlaceCase> cases = {
         {"merge_range03.xlsx", {{1, Above}}, "mergeCell", "ref", {"B3:C3", "D3:E3", "F3:G3"}},
         {"merge_range03.xlsx", {{2, Below}}, "mergeCell", "ref", {"B3:C3", "D3:E3", "F3:G3"}},
@@ -116,6 +118,7 @@ TEST(FrameShifter, MovesThePlacesInExcelFrames) {
 }
 
 TEST(FrameShifter, ReturnsNothingWhenNoPlaceMoves) {
+    TULVERKAN_NEEDS_CORPUS();
     const std::vector<std::pair<const char*, std::vector<RowInsertion>>> cases = {
         {"merge_range03.xlsx", {{3, Above}}},
         {"autofilter10.xlsx", {{52, Above}}},

@@ -2,6 +2,7 @@
 
 #include "ShiftTestSupport.h"
 #include "sheets/Error.h"
+#include "support/Corpus.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +42,7 @@ struct TableCase {
 };
 
 TEST(PartShifter, TablesMoveAndGrowWithTheirAutofilter) {
+    TULVERKAN_NEEDS_CORPUS();
     const std::vector<TableCase> cases = {
         {"table12.xlsx", "xl/tables/table1.xml", 1, "C3:F7"},
         {"table12.xlsx", "xl/tables/table1.xml", 2, "C3:F7"},
@@ -96,6 +98,7 @@ TEST(PartShifter, TablesMoveAndGrowWithTheirAutofilter) {
 }
 
 TEST(PartShifter, CommentsFollowTheirCells) {
+    TULVERKAN_NEEDS_CORPUS();
     auto excel = corpusPart("comment10.xlsx", "xl/comments1.xml");
     EXPECT_EQ(values(xlsx::shiftCommentsPart(excel, shiftAt({2}), kPart).value_or(""), "comment", "ref"),
               Values{"B3"});
@@ -131,6 +134,7 @@ TEST(PartShifter, RefusesToPushANoteOffTheSheet) {
 }
 
 TEST(PartShifter, NoteShapesGoWithTheirCellAsText) {
+    TULVERKAN_NEEDS_CORPUS();
     auto excel = corpusPart("comment10.xlsx", "xl/drawings/vmlDrawing1.vml");
     auto moved = replaced(replaced(excel, "<x:Row>1</x:Row>", "<x:Row>2</x:Row>"),
                           "<x:Anchor>2, 15, 0, 10, 4, 15, 4, 4</x:Anchor>",
@@ -153,6 +157,7 @@ struct VmlCase {
 
 // Other shapes (buttons, form controls) follow their own placement flags; without them they stay.
 TEST(PartShifter, OtherVmlShapesFollowTheirPlacement) {
+    TULVERKAN_NEEDS_CORPUS();
     const std::vector<VmlCase> cases = {
         {"<x:MoveWithCells/><x:SizeWithCells/>", 1, "1, 0, 3, 0, 3, 0, 7, 0"},
         {"<x:MoveWithCells/><x:SizeWithCells/>", 5, "1, 0, 2, 0, 3, 0, 7, 0"},
@@ -199,6 +204,7 @@ struct DrawingCase {
 };
 
 TEST(PartShifter, DrawingAnchorsMoveAndStretchByTheirKind) {
+    TULVERKAN_NEEDS_CORPUS();
     const std::string entry = "xl/drawings/drawing1.xml";
     const std::vector<DrawingCase> cases = {
         // twoCell, rows 8 to 22 (with an offset into row 22)
@@ -250,6 +256,7 @@ TEST(PartShifter, DrawingAnchorsMoveAndStretchByTheirKind) {
 }
 
 TEST(PartShifter, ChartSeriesFollowTheSheetsTheyName) {
+    TULVERKAN_NEEDS_CORPUS();
     shifttest::Sheets sheet1({{"Sheet1", {3}}, {"Other", {1}}});
     auto area = corpusPart("chart_area03.xlsx", "xl/charts/chart1.xml");
     auto shifted = xlsx::shiftChartPart(area, sheet1.context(), kPart);
