@@ -9,8 +9,8 @@ namespace testsupport {
 
 namespace {
 
-constexpr int kMaxRow = 1'048'576;
-constexpr int kMaxColumn = 16'384;
+using sheets::kMaxColumn;
+using sheets::kMaxRow;
 
 std::string columnName(int column) {
     std::string name;

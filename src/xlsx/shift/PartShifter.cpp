@@ -18,20 +18,24 @@ using namespace shiftedits;
 using dom::localName;
 using scan::parseUnsigned;
 
-template <typename Edit>
-std::optional<std::string> editXml(std::string_view xml, const Place& place, Edit edit) {
-    pugi::xml_document document;
-    dom::parse(document, xml, place);
-    if (!edit(document)) return std::nullopt;
-    return dom::writeKeepingProlog(document, xml);
-}
-
 template <typename Visit> void forEachElement(pugi::xml_node parent, const Visit& visit) {
     for (auto node : parent.children()) {
         if (node.type() != pugi::node_element) continue;
         visit(node);
         forEachElement(node, visit);
     }
+}
+
+// Parses the part, hands every element to `edit` (which says whether it changed it) and writes the
+// part back when one was changed.
+template <typename Edit>
+std::optional<std::string> editElements(std::string_view xml, const Place& place, const Edit& edit) {
+    pugi::xml_document document;
+    dom::parse(document, xml, place);
+    bool changed = false;
+    forEachElement(document, [&](pugi::xml_node node) { changed = edit(node) || changed; });
+    if (!changed) return std::nullopt;
+    return dom::writeKeepingProlog(document, xml);
 }
 
 // For formulas in parts that do not know their sheet's name: references without a sheet name are the
@@ -182,36 +186,28 @@ void shiftClientData(std::string_view text, const TextElement& data, const RowSh
 
 std::optional<std::string> shiftTablePart(std::string_view xml, const RowShift& shift, const Place& place) {
     auto own = ownSheetOnly(shift);
-    return editXml(xml, place, [&](pugi::xml_document& document) {
-        bool changed = false;
-        forEachElement(document, [&](pugi::xml_node node) {
-            auto local = localName(node);
-            if (local == "table" || local == "autoFilter" || local == "sortState" || local == "sortCondition")
-                changed = shiftAreaAttribute(node, "ref", shift) == Outcome::Changed || changed;
-            else if (local == "calculatedColumnFormula" || local == "totalsRowFormula")
-                changed = shiftFormulaText(node, own) || changed;
-        });
-        return changed;
+    return editElements(xml, place, [&](pugi::xml_node node) {
+        auto local = localName(node);
+        if (local == "table" || local == "autoFilter" || local == "sortState" || local == "sortCondition")
+            return shiftAreaAttribute(node, "ref", shift) == Outcome::Changed;
+        if (local == "calculatedColumnFormula" || local == "totalsRowFormula")
+            return shiftFormulaText(node, own);
+        return false;
     });
 }
 
 std::optional<std::string> shiftCommentsPart(std::string_view xml, const RowShift& shift,
                                              const Place& place) {
-    return editXml(xml, place, [&](pugi::xml_document& document) {
-        bool changed = false;
-        forEachElement(document, [&](pugi::xml_node node) {
-            auto local = localName(node);
-            if (local != "comment" && local != "threadedComment") return;
-            auto outcome = shiftAreaAttribute(node, "ref", shift);
-            // The cell store refuses to push content past the last row but does not see notes: dropping
-            // one would lose the user's text silently.
-            if (outcome == Outcome::Gone)
-                place.withPart({}).fail("Kan ikke sette inn rader i",
-                                        "merknaden ville bli skjøvet ut av arket",
-                                        node.attribute("ref").value());
-            changed = outcome == Outcome::Changed || changed;
-        });
-        return changed;
+    return editElements(xml, place, [&](pugi::xml_node node) {
+        auto local = localName(node);
+        if (local != "comment" && local != "threadedComment") return false;
+        auto outcome = shiftAreaAttribute(node, "ref", shift);
+        // The cell store refuses to push content past the last row but does not see notes: dropping
+        // one would lose the user's text silently.
+        if (outcome == Outcome::Gone)
+            place.withPart({}).fail("Kan ikke sette inn rader i", "merknaden ville bli skjøvet ut av arket",
+                                    node.attribute("ref").value());
+        return outcome == Outcome::Changed;
     });
 }
 
@@ -239,74 +235,56 @@ std::optional<std::string> shiftVmlDrawing(std::string_view xml, const RowShift&
 }
 
 std::optional<std::string> shiftDrawingPart(std::string_view xml, const RowShift& shift, const Place& place) {
-    return editXml(xml, place, [&](pugi::xml_document& document) {
-        bool changed = false;
-        forEachElement(document, [&](pugi::xml_node node) {
-            auto local = localName(node);
-            if (local == "twoCellAnchor") {
-                // editAs: twoCell (the default) moves and stretches, oneCell moves, absolute stays.
-                std::string_view editAs = node.attribute("editAs").value();
-                if (editAs != "absolute") changed = shiftMarkers(node, editAs != "oneCell", shift) || changed;
-            } else if (local == "oneCellAnchor") {
-                changed = shiftFromMarker(node, shift) || changed;
-            }
-        });
-        return changed;
+    return editElements(xml, place, [&](pugi::xml_node node) {
+        auto local = localName(node);
+        if (local == "twoCellAnchor") {
+            // editAs: twoCell (the default) moves and stretches, oneCell moves, absolute stays.
+            std::string_view editAs = node.attribute("editAs").value();
+            return editAs != "absolute" && shiftMarkers(node, editAs != "oneCell", shift);
+        }
+        return local == "oneCellAnchor" && shiftFromMarker(node, shift);
     });
 }
 
 std::optional<std::string> shiftChartPart(std::string_view xml, const ShiftContext& context,
                                           const Place& place) {
-    return editXml(xml, place, [&](pugi::xml_document& document) {
-        bool changed = false;
-        forEachElement(document, [&](pugi::xml_node node) {
-            auto local = localName(node);
-            // c:f, c15:f and the c15:sqref of full references all hold sheet-qualified formulas.
-            if (local == "f" || local == "sqref") changed = shiftFormulaText(node, context) || changed;
-        });
-        return changed;
+    return editElements(xml, place, [&](pugi::xml_node node) {
+        auto local = localName(node);
+        // c:f, c15:f and the c15:sqref of full references all hold sheet-qualified formulas.
+        return (local == "f" || local == "sqref") && shiftFormulaText(node, context);
     });
 }
 
 std::optional<std::string> shiftPivotTablePart(std::string_view xml, const RowShift& shift,
                                                const Place& place) {
-    return editXml(xml, place, [&](pugi::xml_document& document) {
-        bool changed = false;
-        forEachElement(document, [&](pugi::xml_node node) {
-            if (localName(node) != "location") return;
-            // The application refuses rows through a pivot table: its layout would no longer match the
-            // records it was built from.
-            std::string_view ref = node.attribute("ref").value();
-            std::size_t pos = 0;
-            if (auto area = parseArea(ref, pos); area && pos == ref.size()) {
-                auto [top, bottom] = std::minmax(area->first.row, area->last.row);
-                if (shift.map(bottom) - shift.map(top) != bottom - top)
-                    place.withPart({}).fail(
-                        "Kan ikke sette inn rader i",
-                        "pivottabellen i " + std::string(ref) +
-                            " ville bli delt; den må ligge helt over eller under de nye radene");
-            }
-            changed = shiftAreaAttribute(node, "ref", shift) == Outcome::Changed || changed;
-        });
-        return changed;
+    return editElements(xml, place, [&](pugi::xml_node node) {
+        if (localName(node) != "location") return false;
+        // The application refuses rows through a pivot table: its layout would no longer match the
+        // records it was built from.
+        std::string_view ref = node.attribute("ref").value();
+        std::size_t pos = 0;
+        if (auto area = parseArea(ref, pos); area && pos == ref.size()) {
+            auto [top, bottom] = std::minmax(area->first.row, area->last.row);
+            if (shift.map(bottom) - shift.map(top) != bottom - top)
+                place.withPart({}).fail(
+                    "Kan ikke sette inn rader i",
+                    "pivottabellen i " + std::string(ref) +
+                        " ville bli delt; den må ligge helt over eller under de nye radene");
+        }
+        return shiftAreaAttribute(node, "ref", shift) == Outcome::Changed;
     });
 }
 
 std::optional<std::string> shiftPivotCacheDefinition(std::string_view xml, const ShiftContext& context,
                                                      const Place& place) {
-    return editXml(xml, place, [&](pugi::xml_document& document) {
-        bool changed = false;
-        forEachElement(document, [&](pugi::xml_node node) {
-            if (localName(node) != "worksheetSource" || !context.shiftFor) return;
-            // A named source follows its defined name; an r:id source lies in another workbook.
-            for (auto attribute : node.attributes())
-                if (localName(attribute) == "id" || std::string_view(attribute.name()) == "name") return;
-            auto sheet = node.attribute("sheet");
-            if (!sheet) return;
-            if (const RowShift* shift = context.shiftFor(sheet.value()))
-                changed = shiftAreaAttribute(node, "ref", *shift) == Outcome::Changed || changed;
-        });
-        return changed;
+    return editElements(xml, place, [&](pugi::xml_node node) {
+        if (localName(node) != "worksheetSource" || !context.shiftFor) return false;
+        // A named source follows its defined name; an r:id source lies in another workbook.
+        for (auto attribute : node.attributes())
+            if (localName(attribute) == "id" || std::string_view(attribute.name()) == "name") return false;
+        auto sheet = node.attribute("sheet");
+        const RowShift* shift = sheet ? context.shiftFor(sheet.value()) : nullptr;
+        return shift && shiftAreaAttribute(node, "ref", *shift) == Outcome::Changed;
     });
 }
 
