@@ -1,12 +1,10 @@
 #include "sheets/DateFormat.h"
 
+#include "sheets/AsciiCase.h"
+
 namespace sheets {
 
 namespace {
-
-char lowered(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 bool isDatePart(char c) {
     return c == 'd' || c == 'm' || c == 'y' || c == 'h' || c == 's';
@@ -16,7 +14,7 @@ bool isDatePart(char c) {
 bool isElapsedTime(std::string_view bracketed) {
     if (bracketed.empty() || bracketed.find_first_not_of(bracketed[0]) != std::string_view::npos)
         return false;
-    char unit = lowered(bracketed[0]);
+    char unit = toLowerAscii(bracketed[0]);
     return unit == 'h' || unit == 'm' || unit == 's';
 }
 
@@ -29,7 +27,7 @@ bool isBuiltInDateTimeFormat(std::uint32_t id) {
 bool isDateTimeFormatCode(std::string_view code) {
     std::size_t i = 0;
     while (i < code.size()) {
-        const char c = lowered(code[i]);
+        const char c = toLowerAscii(code[i]);
         if (c == '"' || c == '[') {
             const std::size_t close = code.find(c == '"' ? '"' : ']', i + 1);
             if (close == std::string_view::npos) return false;

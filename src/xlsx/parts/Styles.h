@@ -26,7 +26,4 @@ private:
     std::vector<bool> m_isDate;
 };
 
-// The same test on a number format code alone, for tests and for Styles.
-bool isDateTimeFormatCode(std::string_view code);
-
 } // namespace xlsx

@@ -18,12 +18,6 @@ namespace orders {
 // read, text files such as .csv and anything else that is not a workbook.
 std::unique_ptr<sheets::Workbook> openWorkbook(const std::filesystem::path& path, sheets::OpenMode mode);
 
-class Opener : public sheets::WorkbookOpener {
-public:
-    std::unique_ptr<sheets::Workbook> open(const std::filesystem::path& path,
-                                           sheets::OpenMode mode) override {
-        return openWorkbook(path, mode);
-    }
-};
+using Opener = sheets::OpenerOf<&openWorkbook>;
 
 } // namespace orders

@@ -79,4 +79,13 @@ public:
     virtual std::unique_ptr<Workbook> open(const std::filesystem::path& path, OpenMode mode) = 0;
 };
 
+// The opener of a workbook format whose opening is one function.
+template <std::unique_ptr<Workbook> (*Open)(const std::filesystem::path&, OpenMode)>
+class OpenerOf : public WorkbookOpener {
+public:
+    std::unique_ptr<Workbook> open(const std::filesystem::path& path, OpenMode mode) override {
+        return Open(path, mode);
+    }
+};
+
 } // namespace sheets

@@ -13,12 +13,6 @@ namespace xlsx {
 // folder, not a workbook, encrypted, legacy or binary format (for writing), damaged parts.
 std::unique_ptr<sheets::Workbook> openWorkbook(const std::filesystem::path& path, sheets::OpenMode mode);
 
-class Opener : public sheets::WorkbookOpener {
-public:
-    std::unique_ptr<sheets::Workbook> open(const std::filesystem::path& path,
-                                           sheets::OpenMode mode) override {
-        return openWorkbook(path, mode);
-    }
-};
+using Opener = sheets::OpenerOf<&openWorkbook>;
 
 } // namespace xlsx
