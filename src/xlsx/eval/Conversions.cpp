@@ -333,6 +333,13 @@ int compareValues(const Value& a, const Value& b) {
     return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
 }
 
+bool equalValues(const Value& a, const Value& b) {
+    if (a.isText() && b.isText()) return equalFolded(a.text, b.text);
+    if ((a.isText() && b.isEmpty()) || (a.isEmpty() && b.isText()))
+        return (a.isText() ? a.text : b.text).empty();
+    return compareValues(a, b) == 0;
+}
+
 std::size_t utf16Length(std::string_view text) {
     std::size_t units = 0;
     for (std::size_t pos = 0; pos < text.size();)

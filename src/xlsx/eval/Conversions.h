@@ -60,6 +60,8 @@ int compareTexts(std::string_view a, std::string_view b);
 // texts before booleans; an empty value counts as 0, "" or FALSE beside the other kind. Errors are
 // the caller's to handle first.
 int compareValues(const Value& a, const Value& b);
+// Whether a = b holds, which never depends on the collation.
+bool equalValues(const Value& a, const Value& b);
 
 // Lengths and positions in UTF-16 code units, as the application counts characters.
 std::size_t utf16Length(std::string_view text);

@@ -9,6 +9,10 @@ namespace xlsx::eval {
 
 namespace {
 
+double maxSerial(Call& c) {
+    return kMaxSerial1900 - (c.ev.date1904() ? kDays1900To1904 : 0);
+}
+
 double nowInWorkbook(Call& c) {
     return c.ev.now() - (c.ev.date1904() ? kDays1900To1904 : 0);
 }
@@ -86,7 +90,7 @@ Operand fnDay(Call& c) {
 Got<long long> secondOfDay(Call& c) {
     auto serial = c.number(0);
     if (!serial) return *serial.error;
-    if (*serial < 0) return ErrorCode::Num;
+    if (*serial < 0 || *serial >= maxSerial(c) + 1) return ErrorCode::Num;
     double fraction = *serial - std::floor(*serial);
     auto seconds = static_cast<long long>(std::round(round15(fraction * 86400.0)));
     return seconds % 86400;
@@ -116,7 +120,7 @@ Operand fnWeekday(Call& c) {
     auto type = c.integer(1);
     if (c.omitted(1)) type = 1.0;
     if (!type) return Operand::ofError(*type.error);
-    if (*serial < 0) return Operand::ofError(ErrorCode::Num);
+    if (*serial < 0 || *serial >= maxSerial(c) + 1) return Operand::ofError(ErrorCode::Num);
     int day = weekdayOf(*serial, c.ev.date1904()); // 0 = Sunday
     int t = static_cast<int>(*type);
     // The day that counts as 1: 1 and 17 Sunday, 2 and 11 Monday, 12-16 Tuesday to Sunday; 3 counts
@@ -146,7 +150,9 @@ Operand shiftMonths(Call& c, bool toMonthEnd) {
     long long year = total >= 0 ? total / 12 : (total - 11) / 12;
     int month = static_cast<int>(total - year * 12) + 1;
     if (year < 1900 || year > 9999) return Operand::ofError(ErrorCode::Num);
-    int last = daysInMonth(static_cast<int>(year), month);
+    // The application's February 1900 has 29 days.
+    int last =
+        year == 1900 && month == 2 && !c.ev.date1904() ? 29 : daysInMonth(static_cast<int>(year), month);
     int day = toMonthEnd ? last : std::min(date->day == 0 ? 1 : date->day, last);
     auto serial = serialOf(year, month, day, c.ev.date1904());
     if (!serial) return Operand::ofError(ErrorCode::Num);

@@ -47,7 +47,8 @@ std::optional<double> serialOf(long long year, long long month, long long day, b
     long long months = year * 12 + (month - 1);
     long long y = months >= 0 ? months / 12 : (months - 11) / 12;
     long long m = months - y * 12 + 1;
-    if (y < 0 || y > 9999) return std::nullopt;
+    // Year 10000 may still reach back into 9999 through a day of 0 or less.
+    if (y < 0 || y > 10000) return std::nullopt;
     long long first = daysFromCivil(y, m, 1);
     double serial = 0;
     if (date1904) {

@@ -541,9 +541,9 @@ Value applyBinary(Op op, const Value& left, const Value& right, bool date1904) {
         return Value::ofText(std::move(joined));
     }
     case Op::Eq:
-        return Value::ofBoolean(compareValues(left, right) == 0);
+        return Value::ofBoolean(equalValues(left, right));
     case Op::Ne:
-        return Value::ofBoolean(compareValues(left, right) != 0);
+        return Value::ofBoolean(!equalValues(left, right));
     case Op::Lt:
         return Value::ofBoolean(compareValues(left, right) < 0);
     case Op::Le:

@@ -124,7 +124,7 @@ Operand fnSwitch(Call& c) {
     for (; i + 1 < c.count(); i += 2) {
         Value candidate = c.value(i);
         if (candidate.isError()) return Operand::of(candidate);
-        if (subject.kind == candidate.kind && compareValues(subject, candidate) == 0) return branch(c, i + 1);
+        if (subject.kind == candidate.kind && equalValues(subject, candidate)) return branch(c, i + 1);
     }
     if (i < c.count()) return branch(c, i); // the default
     return Operand::ofError(ErrorCode::NA);

@@ -87,11 +87,17 @@ std::optional<std::uint32_t> findSorted(const Line& line, const Value& lookup, b
     return found;
 }
 
+// An empty lookup value is looked for as 0; whether the application does that or finds nothing is
+// not settled, so a lookup of an empty value that finds something is not computed.
 Value lookupValue(Call& c) {
     Value v = c.value(0);
-    // An empty lookup value looks for 0 in the application, not for empty cells.
-    if (v.isEmpty()) return Value::ofNumber(0);
-    return v;
+    return v.isEmpty() ? Value::ofNumber(0) : v;
+}
+
+Operand unlessEmptyLookup(Call& c, Operand found) {
+    if (found.isError() && found.value.error == ErrorCode::NA) return found;
+    if (c.value(0).isEmpty()) throw NotComputable("et oppslag etter en tom celle");
+    return found;
 }
 
 bool isTable(const Operand& operand) {
@@ -119,13 +125,13 @@ Operand tableLookup(Call& c, bool vertical) {
 }
 
 Operand fnVLookup(Call& c) {
-    return tableLookup(c, true);
+    return unlessEmptyLookup(c, tableLookup(c, true));
 }
 Operand fnHLookup(Call& c) {
-    return tableLookup(c, false);
+    return unlessEmptyLookup(c, tableLookup(c, false));
 }
 
-Operand fnMatch(Call& c) {
+Operand matchPosition(Call& c) {
     Value lookup = lookupValue(c);
     if (lookup.isError()) return Operand::of(lookup);
     const Operand& array = c.arg(1);
@@ -199,7 +205,7 @@ Operand fnIndex(Call& c) {
                  static_cast<std::uint32_t>(*columnIndex));
 }
 
-Operand fnLookup(Call& c) {
+Operand vectorLookup(Call& c) {
     Value lookup = lookupValue(c);
     if (lookup.isError()) return Operand::of(lookup);
     const Operand& keys = c.arg(1);
@@ -238,6 +244,7 @@ Operand fnLookup(Call& c) {
 Operand fnXLookup(Call& c) {
     Value lookup = c.value(0);
     if (lookup.isError()) return Operand::of(lookup);
+    if (lookup.isEmpty()) throw NotComputable("et oppslag etter en tom celle");
     const Operand& keys = c.arg(1);
     const Operand& results = c.arg(2);
     if (keys.isError()) return keys;
@@ -294,6 +301,13 @@ Operand fnXLookup(Call& c) {
     }
     return vertical ? slice(c.ev, results, *found + 1, resultColumns == 1 ? 1 : 0)
                     : slice(c.ev, results, resultRows == 1 ? 1 : 0, *found + 1);
+}
+
+Operand fnMatch(Call& c) {
+    return unlessEmptyLookup(c, matchPosition(c));
+}
+Operand fnLookup(Call& c) {
+    return unlessEmptyLookup(c, vectorLookup(c));
 }
 
 Operand position(Call& c, bool row) {

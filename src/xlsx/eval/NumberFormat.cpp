@@ -197,6 +197,13 @@ Got<std::string> formatDate(double value, const std::vector<FormatToken>& tokens
     double totalUnits = std::round(round15(value * 86400.0 * unitsPerSecond));
     double units = std::fmod(totalUnits, 86400.0 * unitsPerSecond);
     double days = (totalUnits - units) / (86400.0 * unitsPerSecond);
+    // Whether a time this close to midnight shows the next day is not settled; it is not guessed.
+    bool showsDate = false;
+    for (const auto& t : tokens)
+        showsDate = showsDate ||
+                    (t.type == TokenType::Date && (t.text[0] == 'y' || t.text[0] == 'd' || t.text[0] == 'm'));
+    if (showsDate && days > std::floor(value))
+        throw NotComputable("en dato vist med et klokkeslett rett før midnatt");
     auto date = dateOf(days, date1904);
     if (!date) return ErrorCode::Value;
     auto secondsOfDay = static_cast<long long>(units / unitsPerSecond);
@@ -498,10 +505,17 @@ Got<std::string> formatNumber(double value, std::string_view code, bool date1904
     for (const auto& t : tokens)
         digits = digits || t.type == TokenType::Digit;
     if (!digits) {
-        // Only literals (and perhaps @): the literal text, with a minus for negatives in one section.
-        std::string out = value < 0 && !signless ? "-" : "";
+        // Only literals, and perhaps @ standing for the number in the General format; without @ a
+        // negative number in a one-section code keeps its minus.
+        bool general = false;
         for (const auto& t : tokens)
-            if (t.type == TokenType::Literal) out += t.text;
+            general = general || t.type == TokenType::Text;
+        std::string out = value < 0 && !signless && !general ? "-" : "";
+        for (const auto& t : tokens)
+            if (t.type == TokenType::Literal)
+                out += t.text;
+            else if (t.type == TokenType::Text)
+                out += numberText(signless ? -value : value);
         return out;
     }
     return formatNumeric(value, tokens, !signless);

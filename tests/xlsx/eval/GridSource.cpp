@@ -5,6 +5,7 @@
 #include "sheets/AsciiCase.h"
 
 #include <algorithm>
+#include <sstream>
 #include <stdexcept>
 
 namespace evaltest {
@@ -94,6 +95,62 @@ void GridSource::clear(int sheet, std::string_view cell) {
 
 void GridSource::name(std::string name, std::string formula, int scope) {
     m_names.push_back({std::move(name), std::move(formula), scope});
+}
+
+namespace {
+
+std::vector<std::string> splitTabs(const std::string& line) {
+    std::vector<std::string> fields(1);
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\t') {
+            fields.emplace_back();
+        } else if (line[i] == '\\' && i + 3 < line.size() && line[i + 1] == 'x') {
+            fields.back() += static_cast<char>(std::stoi(line.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+        } else if (line[i] == '\\' && i + 1 < line.size()) {
+            char next = line[++i];
+            fields.back() += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+        } else {
+            fields.back() += line[i];
+        }
+    }
+    return fields;
+}
+
+} // namespace
+
+GridSource GridSource::fromDump(const std::string& dump) {
+    GridSource grid(std::vector<std::string>{});
+    std::istringstream lines(dump);
+    for (std::string line; std::getline(lines, line);) {
+        auto f = splitTabs(line);
+        if (f[0] == "sheet") {
+            grid.m_sheets.push_back({f.at(1), {}});
+        } else if (f[0] == "name") {
+            grid.name(f.at(1), f.at(3), std::stoi(f.at(2)));
+        } else if (f[0] == "cell") {
+            int sheet = grid.sheetIndex(f.at(1));
+            const std::string& kind = f.at(3);
+            const std::string& value = f.at(4);
+            if (kind == "n")
+                grid.number(sheet, f[2], std::stod(value));
+            else if (kind == "s")
+                grid.text(sheet, f[2], value);
+            else if (kind == "b")
+                grid.boolean(sheet, f[2], value == "1");
+            else if (kind == "e")
+                grid.error(sheet, f[2], value);
+            else
+                grid.formula(sheet, f[2], value, kind == "a");
+        }
+    }
+    return grid;
+}
+
+int GridSource::sheetIndex(std::string_view name) const {
+    for (std::size_t i = 0; i < m_sheets.size(); ++i)
+        if (m_sheets[i].name == name) return static_cast<int>(i);
+    throw std::invalid_argument("no sheet " + std::string(name));
 }
 
 std::uint64_t GridSource::idOf(int sheet, std::string_view cell) const {

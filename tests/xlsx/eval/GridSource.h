@@ -15,6 +15,9 @@ namespace evaltest {
 class GridSource : public xlsx::eval::EvalSource {
 public:
     explicit GridSource(std::vector<std::string> sheetNames = {"Ark1"});
+    // The cells, sheets and names dump_cells.py printed for a workbook.
+    static GridSource fromDump(const std::string& dump);
+    int sheetIndex(std::string_view name) const;
 
     void number(int sheet, std::string_view cell, double value);
     void text(int sheet, std::string_view cell, std::string value);
