@@ -53,9 +53,17 @@ enum class Op : std::uint8_t {
 inline constexpr int kOwnSheet = -1; // unqualified: the sheet of the cell being computed
 inline constexpr int kNoSheet = -2;  // a sheet the workbook does not have: #REF!
 
+// A row or column of a reference: a position where written with '$', else an offset from the cell the
+// formula was written for, so that one tree serves every cell that holds the same formula relatively.
+struct RefCorner {
+    std::int64_t row = 0, column = 0;
+    bool absoluteRow = false, absoluteColumn = false;
+};
+
 struct RefSpec {
     int firstSheet = kOwnSheet, lastSheet = kOwnSheet;
-    Area area; // as written: '$' marks say which parts stay when the formula is used elsewhere
+    AreaKind kind = AreaKind::Cell;
+    RefCorner first, last;
 };
 
 struct NameSpec {
@@ -93,7 +101,14 @@ struct CompiledFormula {
 // Sheet index by name (compared as the application compares sheet names), kNoSheet when absent.
 using SheetLookup = std::function<int(std::string_view name)>;
 
-CompiledFormula compileFormula(std::string_view text, const SheetLookup& sheetIndex);
+// `text` written for the cell (anchorRow, anchorColumn).
+CompiledFormula compileFormula(std::string_view text, const SheetLookup& sheetIndex, std::uint32_t anchorRow,
+                               std::uint32_t anchorColumn);
+
+// A key equal for two formulas exactly when they compile to the same tree: the text with each
+// relative row and column replaced by its offset from the anchor. "G3*H3" in I3 and "G4*H4" in I4
+// share one.
+std::string relativeKey(std::string_view text, std::uint32_t anchorRow, std::uint32_t anchorColumn);
 
 // The function a name (upper case, prefixes dropped) calls, null when unknown.
 const FunctionSpec* findFunction(std::string_view upperName);

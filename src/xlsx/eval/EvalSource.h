@@ -80,6 +80,10 @@ public:
 
     // The workbook counts days from 1904-01-01 instead of 1899-12-31.
     virtual bool date1904() const = 0;
+
+    // Keeps `value` as the current result of the formula cell: cell() gives it, with `current` set,
+    // until something the formula depends on changes. Never an empty value.
+    virtual void storeResult(int sheet, std::uint32_t row, std::uint32_t column, const Value& value) = 0;
 };
 
 } // namespace xlsx::eval

@@ -67,7 +67,7 @@ struct CellSeen {
 
 class Evaluation {
 public:
-    explicit Evaluation(const EvalSource& source);
+    explicit Evaluation(EvalSource& source);
 
     const EvalSource& source() const { return m_source; }
     bool date1904() const { return m_date1904; }
@@ -77,7 +77,7 @@ public:
     // The current value of a cell, computing its formula when its stored result is not current.
     Value cellValue(int sheet, std::uint32_t row, std::uint32_t column);
     EvalResult topValue(int sheet, std::uint32_t row, std::uint32_t column);
-    void forget(std::uint64_t id) { m_cache.erase(id); }
+    void forgetFailures() { m_states.clear(); }
     void forgetAll();
 
     Operand evaluate(const Frame& frame, const Node& node);
@@ -104,16 +104,16 @@ public:
     Operand resolveRef(const Frame& frame, const RefSpec& spec) const;
 
 private:
-    struct Entry {
-        enum class State : std::uint8_t { Running, Done, Failed };
-        State state = State::Running;
-        Value value;
+    // Formulas being computed (to find circular references) and those that could not be.
+    struct State {
+        bool running = true;
         std::shared_ptr<const class NotComputable> failure;
     };
 
     Value computeFormula(int sheet, std::uint32_t row, std::uint32_t column, const SourceCell& cell);
     Value finalValue(const Frame& frame, const Operand& result);
-    std::shared_ptr<const CompiledFormula> compiled(std::string_view text);
+    std::shared_ptr<const CompiledFormula> compiled(std::string_view text, std::uint32_t anchorRow,
+                                                    std::uint32_t anchorColumn);
     Operand name(const Frame& frame, const NameSpec& spec);
     Operand unary(const Frame& frame, const Node& node);
     Operand binary(const Frame& frame, const Node& node);
@@ -122,10 +122,10 @@ private:
     Operand lifted(Call& call);
     Value valueOf(const SourceCell& cell, int sheet, std::uint32_t row, std::uint32_t column);
 
-    const EvalSource& m_source;
+    EvalSource& m_source;
     bool m_date1904;
     double m_now;
-    std::unordered_map<std::uint64_t, Entry> m_cache;
+    std::unordered_map<std::uint64_t, State> m_states;
     std::unordered_map<std::string, std::shared_ptr<const CompiledFormula>> m_compiled;
     std::unordered_map<std::string, int> m_sheetIndex; // folded name -> index
     int m_chain = 0;                                   // formulas being computed inside one another

@@ -59,11 +59,12 @@ bool mentionsSubtotal(std::string_view formula) {
     return folded.find("SUBTOTAL(") != std::string::npos || folded.find("AGGREGATE(") != std::string::npos;
 }
 
-std::optional<std::uint32_t> offsetPosition(std::uint32_t value, bool absolute, std::int64_t offset,
-                                            std::uint32_t limit) {
-    std::int64_t moved = absolute ? value : static_cast<std::int64_t>(value) + offset;
-    if (moved < 1 || moved > limit) return std::nullopt;
-    return static_cast<std::uint32_t>(moved);
+// A row or column of a reference seen from the cell at `here`.
+std::optional<std::uint32_t> position(std::int64_t value, bool absolute, std::uint32_t here,
+                                      std::uint32_t limit) {
+    std::int64_t at = absolute ? value : value + here;
+    if (at < 1 || at > limit) return std::nullopt;
+    return static_cast<std::uint32_t>(at);
 }
 
 // Element (r, c) of a shape stretched to a larger one: a single row repeats down, a single column
@@ -95,12 +96,12 @@ Operand numberResult(double value) {
 
 // --- Evaluation ----------------------------------------------------------------------------------
 
-Evaluation::Evaluation(const EvalSource& source)
+Evaluation::Evaluation(EvalSource& source)
     : m_source(source), m_date1904(source.date1904()), m_now(localNow()),
       m_lookup([this](std::string_view name) { return sheetIndex(name); }) {}
 
 void Evaluation::forgetAll() {
-    m_cache.clear();
+    m_states.clear();
     m_compiled.clear();
     m_sheetIndex.clear();
 }
@@ -113,13 +114,15 @@ int Evaluation::sheetIndex(std::string_view name) {
     return found == m_sheetIndex.end() ? kNoSheet : found->second;
 }
 
-std::shared_ptr<const CompiledFormula> Evaluation::compiled(std::string_view text) {
-    std::string key(text);
+std::shared_ptr<const CompiledFormula> Evaluation::compiled(std::string_view text, std::uint32_t anchorRow,
+                                                            std::uint32_t anchorColumn) {
+    std::string key = relativeKey(text, anchorRow, anchorColumn);
     auto found = m_compiled.find(key);
     if (found != m_compiled.end()) return found->second;
     // Formulas of one workbook are few enough; a cap keeps a pathological one bounded.
     if (m_compiled.size() > 1'000'000) m_compiled.clear();
-    auto formula = std::make_shared<const CompiledFormula>(compileFormula(text, m_lookup));
+    auto formula =
+        std::make_shared<const CompiledFormula>(compileFormula(text, m_lookup, anchorRow, anchorColumn));
     m_compiled.emplace(std::move(key), formula);
     return formula;
 }
@@ -160,63 +163,49 @@ Value Evaluation::computeFormula(int sheet, std::uint32_t row, std::uint32_t col
         problem.row = row;
         problem.column = column;
     };
-    if (auto found = m_cache.find(cell.id); found != m_cache.end()) {
-        switch (found->second.state) {
-        case Entry::State::Done:
-            return found->second.value;
-        case Entry::State::Failed:
-            throw *found->second.failure;
-        case Entry::State::Running: {
-            NotComputable cycle("en sirkulær referanse");
-            locate(cycle);
-            throw cycle;
-        }
-        }
+    if (auto found = m_states.find(cell.id); found != m_states.end()) {
+        if (found->second.failure) throw *found->second.failure;
+        NotComputable cycle("en sirkulær referanse");
+        locate(cycle);
+        throw cycle;
     }
-    auto fail = [&](NotComputable problem) -> Value {
+    auto fail = [&](NotComputable problem) {
         locate(problem);
-        auto& entry = m_cache[cell.id];
-        entry.state = Entry::State::Failed;
-        entry.failure = std::make_shared<const NotComputable>(problem);
-        throw problem;
+        m_states[cell.id] = State{false, std::make_shared<const NotComputable>(problem)};
+        return problem;
     };
-    if (!cell.blocker.empty()) return fail(NotComputable(std::string(cell.blocker)));
+    if (!cell.blocker.empty()) throw fail(NotComputable(std::string(cell.blocker)));
     if (m_chain >= kMaxChain) throw DeepChain(sheet, row, column);
 
     // The views in `cell` end with the next read of the source.
     const std::string text(cell.formula);
     const std::uint64_t id = cell.id;
+    const std::uint32_t anchorRow = cell.anchorRow, anchorColumn = cell.anchorColumn;
     Frame frame;
     frame.sheet = sheet;
     frame.row = row;
     frame.column = column;
-    frame.rowOffset = static_cast<std::int64_t>(row) - cell.anchorRow;
-    frame.columnOffset = static_cast<std::int64_t>(column) - cell.anchorColumn;
     frame.arrayMode = cell.array;
 
-    m_cache[id] = Entry{};
+    m_states.emplace(id, State{});
     ++m_chain;
     struct Unchain {
         int& chain;
         ~Unchain() { --chain; }
     } unchain{m_chain};
     try {
-        auto formula = compiled(text);
+        auto formula = compiled(text, anchorRow, anchorColumn);
         if (!formula->problem.empty()) throw NotComputable(formula->problem);
         frame.formula = formula.get();
         Value result = finalValue(frame, evaluate(frame, formula->nodes[formula->root]));
-        auto& entry = m_cache[id];
-        entry.state = Entry::State::Done;
-        entry.value = result;
+        m_states.erase(id);
+        m_source.storeResult(sheet, row, column, result);
         return result;
     } catch (NotComputable& problem) {
-        locate(problem);
-        auto& entry = m_cache[id];
-        entry.state = Entry::State::Failed;
-        entry.failure = std::make_shared<const NotComputable>(problem);
-        throw;
+        m_states.erase(id);
+        throw fail(problem);
     } catch (...) {
-        m_cache.erase(id);
+        m_states.erase(id);
         throw;
     }
 }
@@ -288,21 +277,18 @@ Operand Evaluation::resolveRef(const Frame& frame, const RefSpec& spec) const {
     area.lastSheet = spec.lastSheet == kOwnSheet ? frame.sheet : spec.lastSheet;
     for (int s = area.sheet; s <= area.lastSheet; ++s)
         if (!m_source.hasCells(s)) return Operand::ofError(ErrorCode::Ref);
-    const auto& a = spec.area;
-    auto rowOf = [&](const AreaCorner& c) {
-        return offsetPosition(c.row, c.absoluteRow, frame.rowOffset, kMaxRow);
-    };
-    auto columnOf = [&](const AreaCorner& c) {
-        return offsetPosition(c.column, c.absoluteColumn, frame.columnOffset, kMaxColumn);
+    auto rowOf = [&](const RefCorner& c) { return position(c.row, c.absoluteRow, frame.row, kMaxRow); };
+    auto columnOf = [&](const RefCorner& c) {
+        return position(c.column, c.absoluteColumn, frame.column, kMaxColumn);
     };
     std::optional<std::uint32_t> top = 1, bottom = kMaxRow, left = 1, right = kMaxColumn;
-    if (a.kind != AreaKind::Columns) {
-        top = rowOf(a.first);
-        bottom = rowOf(a.last);
+    if (spec.kind != AreaKind::Columns) {
+        top = rowOf(spec.first);
+        bottom = rowOf(spec.last);
     }
-    if (a.kind != AreaKind::Rows) {
-        left = columnOf(a.first);
-        right = columnOf(a.last);
+    if (spec.kind != AreaKind::Rows) {
+        left = columnOf(spec.first);
+        right = columnOf(spec.last);
     }
     if (!top || !bottom || !left || !right) return Operand::ofError(ErrorCode::Ref);
     area.top = std::min(*top, *bottom);
@@ -361,14 +347,12 @@ Operand Evaluation::name(const Frame& frame, const NameSpec& spec) {
     if (!definition) definition = m_source.definedName(spec.name, -1);
     // An undefined name shows #NAME? in the application, unless it names a table, which we do not read.
     if (!definition) throw NotComputable("navnet " + spec.name + ", som arbeidsboken ikke definerer");
-    auto formula = compiled(definition->formula);
+    // Relative references in a name count from A1.
+    auto formula = compiled(definition->formula, 1, 1);
     if (!formula->problem.empty()) throw NotComputable("navnet " + spec.name + ": " + formula->problem);
     Frame inner = frame;
     inner.formula = formula.get();
     inner.sheet = definition->scope >= 0 ? definition->scope : frame.sheet;
-    // Relative references in a name count from A1.
-    inner.rowOffset = static_cast<std::int64_t>(frame.row) - 1;
-    inner.columnOffset = static_cast<std::int64_t>(frame.column) - 1;
     inner.nameDepth = frame.nameDepth + 1;
     return evaluate(inner, formula->nodes[formula->root]);
 }
@@ -692,15 +676,17 @@ Operand Evaluation::referenceFromText(const Frame& frame, std::string_view text,
         if (spec.firstSheet == kNoSheet || spec.lastSheet == kNoSheet)
             return Operand::ofError(ErrorCode::Ref);
     }
-    Frame here = frame;
-    here.rowOffset = 0;
-    here.columnOffset = 0;
+    auto absolute = [](std::uint32_t row, std::uint32_t column) {
+        return RefCorner{row, column, true, true};
+    };
     if (a1) {
         std::size_t pos = 0;
         auto area = parseArea(body, pos);
         if (area && pos == body.size()) {
-            spec.area = *area;
-            return resolveRef(here, spec);
+            spec.kind = area->kind;
+            spec.first = absolute(area->first.row, area->first.column);
+            spec.last = absolute(area->last.row, area->last.column);
+            return resolveRef(frame, spec);
         }
         if (prefix.empty() && !body.empty() && isNameStart(body.front())) {
             auto definition = m_source.definedName(body, frame.sheet);
@@ -756,10 +742,10 @@ Operand Evaluation::referenceFromText(const Frame& frame, std::string_view text,
     c2 = c1;
     if (colon != std::string_view::npos && !corner(body.substr(colon + 1), r2, c2))
         return Operand::ofError(ErrorCode::Ref);
-    spec.area.kind = AreaKind::Range;
-    spec.area.first = {r1, c1, true, true};
-    spec.area.last = {r2, c2, true, true};
-    return resolveRef(here, spec);
+    spec.kind = AreaKind::Range;
+    spec.first = absolute(r1, c1);
+    spec.last = absolute(r2, c2);
+    return resolveRef(frame, spec);
 }
 
 // --- Call ----------------------------------------------------------------------------------------
@@ -821,15 +807,15 @@ public:
     using Evaluation::Evaluation;
 };
 
-Evaluator::Evaluator(const EvalSource& source) : m_impl(std::make_unique<Impl>(source)) {}
+Evaluator::Evaluator(EvalSource& source) : m_impl(std::make_unique<Impl>(source)) {}
 Evaluator::~Evaluator() = default;
 
 EvalResult Evaluator::value(int sheet, std::uint32_t row, std::uint32_t column) {
     return m_impl->topValue(sheet, row, column);
 }
 
-void Evaluator::forget(std::uint64_t formulaId) {
-    m_impl->forget(formulaId);
+void Evaluator::forgetFailures() {
+    m_impl->forgetFailures();
 }
 
 void Evaluator::forgetAll() {

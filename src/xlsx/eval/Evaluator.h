@@ -2,8 +2,8 @@
 
 // Computes formulas as the spreadsheet application does, reading the workbook only through an
 // EvalSource. A formula cell whose stored result is current gives that result; any other formula is
-// computed, once, and remembered until the caller says its inputs changed. What cannot be computed
-// without guessing is reported as such, never as a value.
+// computed and its result handed back to the source to keep. What cannot be computed without guessing
+// is reported as such, never as a value.
 
 #include "eval/EvalSource.h"
 #include "eval/FormulaValue.h"
@@ -28,7 +28,7 @@ struct EvalResult {
 
 class Evaluator {
 public:
-    explicit Evaluator(const EvalSource& source);
+    explicit Evaluator(EvalSource& source);
     ~Evaluator();
     Evaluator(const Evaluator&) = delete;
     Evaluator& operator=(const Evaluator&) = delete;
@@ -36,10 +36,9 @@ public:
     // The current value of a cell (sheet 0-based, row and column 1-based).
     EvalResult value(int sheet, std::uint32_t row, std::uint32_t column);
 
-    // Forgets what was computed for the formula cell with this id (SourceCell::id), after something
-    // it depends on changed. Cheap; nothing is computed until the next value().
-    void forget(std::uint64_t formulaId);
-    // Forgets everything computed, and the defined names and sheet names read.
+    // After the workbook changed: what could not be computed may be computable now. Cheap.
+    void forgetFailures();
+    // Forgets everything read from the workbook beyond its cells: sheet names, formulas read.
     void forgetAll();
 
     // The moment NOW() and TODAY() give, as a serial of the 1900 date system; by default the local

@@ -38,9 +38,13 @@ std::string functionName(std::string_view written) {
 
 class Compiler {
 public:
-    Compiler(std::string_view text, const SheetLookup& sheetIndex)
-        : m_tokens(tokenizeFormula(text)), m_sheetIndex(sheetIndex) {
+    Compiler(std::string_view text, const SheetLookup& sheetIndex, std::uint32_t anchorRow,
+             std::uint32_t anchorColumn)
+        : m_tokens(tokenizeFormula(text)), m_sheetIndex(sheetIndex), m_anchorRow(anchorRow),
+          m_anchorColumn(anchorColumn) {
         std::erase_if(m_tokens, [](const Token& t) { return t.kind == TokenKind::Whitespace; });
+        m_out.nodes.reserve(m_tokens.size() + 1);
+        m_out.children.reserve(m_tokens.size());
     }
 
     CompiledFormula run() {
@@ -250,13 +254,24 @@ private:
         if (!parsed) return fail();
         if (parsed->sheets.external) return unsupported("en referanse til en annen arbeidsbok");
         RefSpec spec;
-        spec.area = parsed->area;
+        spec.kind = parsed->area.kind;
+        spec.first = corner(parsed->area.first);
+        spec.last = corner(parsed->area.last);
         if (!parsed->prefix.empty() && !sheets(parsed->sheets, spec.firstSheet, spec.lastSheet))
             return errorNode(ErrorCode::Ref);
         Node node{Op::Ref};
         node.index = static_cast<std::uint32_t>(m_out.refs.size());
         m_out.refs.push_back(spec);
         return add(node);
+    }
+
+    RefCorner corner(const AreaCorner& written) const {
+        RefCorner c;
+        c.absoluteRow = written.absoluteRow;
+        c.absoluteColumn = written.absoluteColumn;
+        c.row = written.absoluteRow ? written.row : std::int64_t{written.row} - m_anchorRow;
+        c.column = written.absoluteColumn ? written.column : std::int64_t{written.column} - m_anchorColumn;
+        return c;
     }
 
     std::uint32_t name(std::string_view text) {
@@ -390,6 +405,7 @@ private:
 
     std::vector<Token> m_tokens;
     const SheetLookup& m_sheetIndex;
+    std::uint32_t m_anchorRow, m_anchorColumn;
     std::size_t m_pos = 0;
     int m_depth = 0;
     bool m_failed = false;
@@ -398,8 +414,34 @@ private:
 
 } // namespace
 
-CompiledFormula compileFormula(std::string_view text, const SheetLookup& sheetIndex) {
-    return Compiler(text, sheetIndex).run();
+CompiledFormula compileFormula(std::string_view text, const SheetLookup& sheetIndex, std::uint32_t anchorRow,
+                               std::uint32_t anchorColumn) {
+    return Compiler(text, sheetIndex, anchorRow, anchorColumn).run();
+}
+
+std::string relativeKey(std::string_view text, std::uint32_t anchorRow, std::uint32_t anchorColumn) {
+    std::string key;
+    key.reserve(text.size() + 16);
+    auto number = [&](std::int64_t value) { key += std::to_string(value); };
+    for (const auto& token : tokenizeFormula(text)) {
+        auto parsed = token.kind == TokenKind::Reference ? parseReference(token.text) : std::nullopt;
+        if (!parsed) {
+            key += token.text;
+            continue;
+        }
+        // Control characters cannot stand in a formula, so they mark the rewritten references.
+        key += '\x01';
+        key += parsed->prefix;
+        key += static_cast<char>('0' + static_cast<int>(parsed->area.kind));
+        for (const AreaCorner* c : {&parsed->area.first, &parsed->area.last}) {
+            key += c->absoluteRow ? '$' : '~';
+            number(c->absoluteRow ? c->row : std::int64_t{c->row} - anchorRow);
+            key += c->absoluteColumn ? '$' : '~';
+            number(c->absoluteColumn ? c->column : std::int64_t{c->column} - anchorColumn);
+        }
+        key += '\x01';
+    }
+    return key;
 }
 
 } // namespace xlsx::eval

@@ -219,23 +219,25 @@ TEST(Evaluator, WhatCannotBeComputedIsReportedWithTheCellWhereItArose) {
     EXPECT_EQ(shown(evaluator.value(0, 9, 9)), "empty");
 }
 
-TEST(Evaluator, StoredResultsAreUsedWhileCurrentAndComputedValuesAreRemembered) {
+TEST(Evaluator, StoredResultsAreUsedWhileCurrentAndComputedOnesAreHandedBack) {
     GridSource grid;
     grid.number(0, "A1", 2);
     grid.storedFormula(0, "B1", "A1*10", 999); // current: the stored result stands
     grid.formula(0, "C1", "B1+1");
-    grid.formula(0, "D1", "SUM(A1:A100)*1");
+    grid.formula(0, "D1", "FOO(A1)");
     Evaluator evaluator(grid);
     EXPECT_EQ(shown(evaluator.value(0, 1, 3)), "n:1000");
+    EXPECT_EQ(grid.stored(), 1u);
     auto reads = grid.reads();
     EXPECT_EQ(shown(evaluator.value(0, 1, 3)), "n:1000");
-    EXPECT_EQ(grid.reads(), reads + 1) << "a computed formula is remembered, only its own cell is read";
-    grid.number(0, "A1", 3);
-    EXPECT_EQ(shown(evaluator.value(0, 1, 4)), "n:3");
-    grid.number(0, "A1", 4);
-    EXPECT_EQ(shown(evaluator.value(0, 1, 4)), "n:3") << "remembered until told";
-    evaluator.forget(grid.idOf(0, "D1"));
-    EXPECT_EQ(shown(evaluator.value(0, 1, 4)), "n:4");
+    EXPECT_EQ(grid.reads(), reads + 1) << "the kept result is read, nothing computed again";
+    EXPECT_EQ(grid.stored(), 1u);
+
+    EXPECT_FALSE(evaluator.value(0, 1, 4).computed);
+    grid.formula(0, "D1", "ABS(A1)"); // the workbook changed
+    EXPECT_FALSE(evaluator.value(0, 1, 4).computed) << "a failure is remembered";
+    evaluator.forgetFailures();
+    EXPECT_EQ(shown(evaluator.value(0, 1, 4)), "n:2");
 }
 
 TEST(Evaluator, LongChainsOfFormulasDoNotExhaustTheStack) {

@@ -153,11 +153,6 @@ int GridSource::sheetIndex(std::string_view name) const {
     throw std::invalid_argument("no sheet " + std::string(name));
 }
 
-std::uint64_t GridSource::idOf(int sheet, std::string_view cell) const {
-    auto ref = position(cell);
-    return (static_cast<std::uint64_t>(sheet) << 40) | (std::uint64_t{ref.row()} << 14) | ref.column();
-}
-
 bool GridSource::hasCells(int sheet) const {
     return std::find(m_noCells.begin(), m_noCells.end(), sheet) == m_noCells.end();
 }
@@ -205,6 +200,15 @@ void GridSource::forEachCell(
         if (column < left || column > right) continue;
         visit(row, column, view(sheet, row, column, it->second));
     }
+}
+
+void GridSource::storeResult(int sheet, std::uint32_t row, std::uint32_t column, const Value& value) {
+    auto& cell = m_sheets.at(static_cast<std::size_t>(sheet)).cells.at({row, column});
+    cell.kind = value.kind;
+    cell.number = value.number;
+    cell.text = value.isError() ? std::string(xlsx::eval::errorLiteral(value.error)) : value.text;
+    cell.current = true;
+    ++m_stored;
 }
 
 xlsx::eval::RowState GridSource::rowState(int sheet, std::uint32_t row) const {

@@ -39,7 +39,6 @@ public:
     void noCells(int sheet) { m_noCells.push_back(sheet); }
     // How often cell() and forEachCell() were asked, to check that work is not repeated.
     std::size_t reads() const { return m_reads; }
-    std::uint64_t idOf(int sheet, std::string_view cell) const;
 
     int sheetCount() const override { return static_cast<int>(m_sheets.size()); }
     std::string_view sheetName(int sheet) const override {
@@ -55,6 +54,10 @@ public:
     xlsx::eval::RowState rowState(int sheet, std::uint32_t row) const override;
     std::optional<xlsx::eval::NameDefinition> definedName(std::string_view name, int scope) const override;
     bool date1904() const override { return m_date1904; }
+    void storeResult(int sheet, std::uint32_t row, std::uint32_t column,
+                     const xlsx::eval::Value& value) override;
+    // How many results were handed back to keep.
+    std::size_t stored() const { return m_stored; }
 
 private:
     struct Cell {
@@ -83,6 +86,7 @@ private:
     std::vector<int> m_noCells;
     bool m_date1904 = false;
     mutable std::size_t m_reads = 0;
+    std::size_t m_stored = 0;
 };
 
 } // namespace evaltest
