@@ -11,21 +11,14 @@ Run it with a fixed seed, so the same workload comes out every time.
 import os
 import random
 import sys
-import zipfile
 
 import xlsxwriter
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "support"))
 import make_stock_workloads as stock  # noqa: E402
-
-
-def without_full_calculation(source, target):
-    with zipfile.ZipFile(source) as zin, zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as zout:
-        for item in zin.infolist():
-            data = zin.read(item.filename)
-            if item.filename == "xl/workbook.xml":
-                data = data.replace(b' fullCalcOnLoad="1"', b"")
-            zout.writestr(item, data)
+from workbook_tweaks import without_full_calculation  # noqa: E402
 
 
 def main():

@@ -87,8 +87,10 @@ void Book::requireWritable(std::string_view action, const Place& where) const {
 }
 
 std::unique_ptr<WorksheetPart> Book::loadWorksheet(const Sheet& sheet) const {
-    return std::make_unique<WorksheetPart>(package().read(sheet.partName()), sheet.place(), m_sharedStrings,
-                                           m_styles, m_workbook->date1904());
+    auto part = std::make_unique<WorksheetPart>(package().read(sheet.partName()), sheet.place(),
+                                                m_sharedStrings, m_styles, m_workbook->date1904());
+    part->setFullCalculation(m_workbook->fullCalculationOnLoad());
+    return part;
 }
 
 } // namespace xlsx

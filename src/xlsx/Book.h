@@ -5,6 +5,9 @@
 // serves, BookSave.cpp saves).
 
 #include "Sheet.h"
+#include "WorkbookCells.h"
+#include "eval/Evaluator.h"
+#include "formula/RecalcPlanner.h"
 #include "formula/ReferenceShifter.h"
 #include "package/Package.h"
 #include "package/Relationships.h"
@@ -39,12 +42,25 @@ public:
     // Refuses a change to a workbook opened read-only; the failure starts with `action` at `where`.
     void requireWritable(std::string_view action, const Place& where) const;
     std::unique_ptr<WorksheetPart> loadWorksheet(const Sheet& sheet) const;
-    void noteChange() { m_changed = true; }
+
+    // Computes the formula at (row, column) of the sheet; throws sheets::Error naming the sheet, the
+    // cell and the cause when it cannot be computed. `action` starts the failure's message.
+    void compute(const Sheet& sheet, CellRef at, std::string_view action);
+    // A cell was written, a row inserted (after original row `above`): what depends on it is stale.
+    void noteWritten(const Sheet& sheet, CellRef at);
+    void noteInserted(const Sheet& sheet, std::uint32_t above);
 
 private:
     // Reads the package's workbook-level parts; the sheets are parsed on first use.
     void load();
     Package& package() const { return *m_package; }
+
+    // Formulas (BookFormulas.cpp): made on first need, dropped at save.
+    eval::Evaluator& evaluator();
+    RecalcPlanner& planner();
+    RecalcPlanner::OnStale staleMarker();
+    // Computes every formula whose result is to be saved anew; false when some could not be.
+    bool computeResults();
 
     // The save, step by step.
     const RowShift* shiftOf(std::string_view sheetName) const;
@@ -68,6 +84,9 @@ private:
     std::vector<std::unique_ptr<Sheet>> m_sheets;
     std::vector<std::string> m_sheetOrder;
     bool m_changed = false;
+    std::unique_ptr<RecalcPlanner> m_planner;
+    std::unique_ptr<WorkbookCells> m_cells;
+    std::unique_ptr<eval::Evaluator> m_evaluator;
 };
 
 } // namespace xlsx

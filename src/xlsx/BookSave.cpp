@@ -1,6 +1,5 @@
 #include "Book.h"
 
-#include "formula/RecalcPlanner.h"
 #include "package/ContentTypes.h"
 #include "sheets/AsciiCase.h"
 #include "shift/FrameShifter.h"
@@ -34,48 +33,20 @@ void Book::rewritePart(const std::string& name,
 }
 
 void Book::writeChangedSheets(bool rowsInserted) {
-    RecalcPlanner planner(m_sheetOrder);
-    std::vector<const RowShift*> shifts;
-    for (const auto& sheet : m_sheets)
-        shifts.push_back(&sheet->shift());
-    planner.setShifts(std::move(shifts));
-    for (const auto& name : m_workbook->definedNames())
-        planner.addDefinedName(name.name, name.localSheet, name.formula);
     for (const auto& sheet : m_sheets) {
-        if (sheet->kind() != SheetKind::Worksheet) continue;
-        if (rowsInserted && sheet->part().mayReferToOtherSheets())
-            sheet->part().expandSharedFormulasNamingOtherSheets();
-        sheet->part().forEachFormula([&](std::uint32_t row, std::uint32_t column, std::string_view formula) {
-            planner.addFormula(sheet->index(), row, column, formula);
-        });
-        for (auto [row, column] : sheet->written())
-            planner.markWritten(sheet->index(), row, column);
-        // Inserted rows in the final numbering: each later insertion at or above one moves it down.
-        const auto& insertions = sheet->insertions();
-        for (std::size_t i = 0; i < insertions.size(); ++i) {
-            auto row = insertions[i].row;
-            for (std::size_t later = i + 1; later < insertions.size(); ++later)
-                if (insertions[later].row <= row) ++row;
-            planner.markInsertedRow(sheet->index(), row);
-        }
+        if (sheet->kind() != SheetKind::Worksheet || !rowsInserted || !sheet->part().mayReferToOtherSheets())
+            continue;
+        sheet->part().expandSharedFormulasNamingOtherSheets();
     }
-    planner.plan();
 
     for (const auto& sheet : m_sheets) {
         if (sheet->kind() != SheetKind::Worksheet) continue;
         auto& part = sheet->part();
         bool touched = part.dirty();
         // A sheet nothing can have changed is left as it is, without writing it out to compare.
-        if (!touched && !planner.dropsOn(sheet->index()) && sheet->shift().empty() &&
-            (!rowsInserted || !part.mayReferToOtherSheets()))
-            continue;
+        if (!touched && sheet->shift().empty() && (!rowsInserted || !part.mayReferToOtherSheets())) continue;
         auto context = shiftContext(sheet->name());
         SaveHooks hooks;
-        hooks.dropCachedResult = [&](std::uint32_t row, std::uint32_t column) {
-            bool drop = planner.mustDrop(sheet->index(), row, column);
-            touched = touched || drop;
-            return drop;
-        };
         if (rowsInserted) {
             hooks.rewriteFormula = [&](std::string_view formula) {
                 auto shifted = shiftFormula(formula, context);
@@ -188,6 +159,7 @@ void Book::save() {
     if (m_changed) {
         bool rowsInserted = std::any_of(m_sheets.begin(), m_sheets.end(),
                                         [](const auto& sheet) { return !sheet->shift().empty(); });
+        bool allComputed = computeResults();
         writeChangedSheets(rowsInserted);
         if (rowsInserted) shiftWorkbookParts();
         if (m_sharedStrings.dirty()) {
@@ -196,13 +168,21 @@ void Book::save() {
         }
         // The calculation chain lists formula cells by position; the application rebuilds it.
         dropCalcChain();
-        m_workbook->requestFullCalculationOnLoad();
+        // With every result computed the workbook is as the application leaves one it has just
+        // calculated; otherwise the application is asked to compute what was left out.
+        if (allComputed)
+            m_workbook->clearFullCalculationOnLoad();
+        else
+            m_workbook->requestFullCalculationOnLoad();
         if (m_workbook->dirty()) package().write(m_workbook->partName(), m_workbook->serialize());
     }
     package().save();
     // Everything recorded so far is in the file now: start again from it, so that a further change and
     // save never applies the same insertions twice.
     m_changed = false;
+    m_evaluator.reset();
+    m_cells.reset();
+    m_planner.reset();
     load();
     for (auto& sheet : m_sheets)
         sheet->reset();

@@ -42,11 +42,12 @@ void Sheet::reset() {
     m_part.reset();
     m_shift = {};
     m_insertions.clear();
-    m_written.clear();
 }
 
 sheets::CellValue Sheet::cell(int row, int column) const {
     auto at = position(row, column, kCannotRead);
+    // A formula whose stored result cannot be trusted is computed first; its result is kept.
+    if (part().needsComputing(at.row(), at.column())) m_book.compute(*this, at, kCannotRead);
     return part().cell(at);
 }
 
@@ -54,28 +55,26 @@ void Sheet::setText(int row, int column, std::string_view text) {
     m_book.requireWritable(kCannotWrite, place());
     auto at = position(row, column, kCannotWrite);
     part().setText(at, text);
-    m_written.emplace_back(at.row(), at.column());
-    m_book.noteChange();
+    m_book.noteWritten(*this, at);
 }
 
 void Sheet::setNumber(int row, int column, double value) {
     m_book.requireWritable(kCannotWrite, place());
     auto at = position(row, column, kCannotWrite);
     part().setNumber(at, value);
-    m_written.emplace_back(at.row(), at.column());
-    m_book.noteChange();
+    m_book.noteWritten(*this, at);
 }
 
 void Sheet::insertRow(int row, sheets::CopyOrigin origin) {
     const std::string action = "Kan ikke sette inn rad " + std::to_string(row) + " i";
     m_book.requireWritable(action, place());
     auto at = position(row, 1, action).row();
+    // The new row goes between the rows now at row - 1 and row: as read, after this original row.
+    std::uint32_t above = at > 1 ? m_shift.original(at - 1).first : 0;
     part().insertRow(at, origin);
     m_shift.insert(at);
     m_insertions.push_back({at, origin});
-    for (auto& cell : m_written)
-        if (cell.first >= at) ++cell.first;
-    m_book.noteChange();
+    m_book.noteInserted(*this, above);
 }
 
 } // namespace xlsx

@@ -1,7 +1,7 @@
 #pragma once
 
 // One sheet of an open workbook, as the contract sees it. A worksheet's part is parsed on first use;
-// the rows inserted and the cells written since opening are kept for the save.
+// the rows inserted since opening are kept for the save.
 
 #include "formula/CellRef.h"
 #include "formula/RowShift.h"
@@ -14,7 +14,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace xlsx {
@@ -47,8 +46,6 @@ public:
 
     const RowShift& shift() const { return m_shift; }
     const std::vector<RowInsertion>& insertions() const { return m_insertions; }
-    // Cells written since opening, in the current numbering.
-    const std::vector<std::pair<std::uint32_t, std::uint32_t>>& written() const { return m_written; }
     // Everything recorded is in the file now: read the part again when next needed.
     void reset();
 
@@ -65,7 +62,6 @@ private:
     mutable std::unique_ptr<WorksheetPart> m_part;
     RowShift m_shift;
     std::vector<RowInsertion> m_insertions;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_written;
 };
 
 } // namespace xlsx

@@ -3,6 +3,7 @@
 // opens the file we saved (cached results kept where they cannot have changed, the rest computed).
 
 #include "sheets/Workbook.h"
+#include "support/Csv.h"
 #include "support/Python.h"
 #include "support/TestPaths.h"
 #include "xlsx/XlsxWorkbook.h"
@@ -19,25 +20,6 @@ namespace {
 
 using Cells = std::map<std::string, std::string>; // "Sheet!R:C" -> text
 
-std::vector<std::string> splitCsvLine(const std::string& line) {
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        char c = line[i];
-        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-            fields.back() += '"';
-            ++i;
-        } else if (c == '"') {
-            quoted = !quoted;
-        } else if (c == ',' && !quoted) {
-            fields.emplace_back();
-        } else {
-            fields.back() += c;
-        }
-    }
-    return fields;
-}
-
 Cells readCsvFolder(const std::filesystem::path& folder) {
     Cells cells;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -53,16 +35,6 @@ Cells readCsvFolder(const std::filesystem::path& folder) {
         }
     }
     return cells;
-}
-
-bool sameValue(const std::string& a, const std::string& b) {
-    if (a == b) return true;
-    char* endA = nullptr;
-    char* endB = nullptr;
-    double x = std::strtod(a.c_str(), &endA);
-    double y = std::strtod(b.c_str(), &endB);
-    if (*endA || *endB || a.empty() || b.empty()) return false;
-    return std::fabs(x - y) <= 1e-9 * std::max(1.0, std::fabs(y));
 }
 
 void expectSameAsLibreOffice(const std::filesystem::path& source, const std::string& sheet,

@@ -43,6 +43,19 @@ bool hasCachedResult(const pugi::xml_document& sheet, const std::string& ref) {
     return static_cast<bool>(cellNode(sheet, ref).child("v"));
 }
 
+std::string cachedResult(const pugi::xml_document& sheet, const std::string& ref) {
+    return cellNode(sheet, ref).child_value("v");
+}
+
+// The <c> element at `ref` as the part's bytes hold it (without a prefix, as xlsxwriter writes).
+std::string rawCell(const std::filesystem::path& book, const std::string& part, const std::string& ref) {
+    auto xml = zipEntry(book, part).value_or("");
+    auto begin = xml.find("<c r=\"" + ref + "\"");
+    if (begin == std::string::npos) return {};
+    auto end = xml.find("</c>", begin);
+    return xml.substr(begin, end == std::string::npos ? std::string::npos : end + 4 - begin);
+}
+
 // openpyxl's dump as a set of lines, for comparing what changed.
 std::vector<std::string> dumpLines(const std::filesystem::path& book, bool formulas = false) {
     std::vector<std::string> lines;
@@ -163,25 +176,27 @@ TEST(XlsxWorkbook, WrittenCellsReadBackAndNothingElseChanges) {
     }
     auto after = dumpLines(path);
     std::vector<std::string> expected;
-    for (const auto& line : before)
+    double sum = 6.5; // B5 is SUM(B1:B4) over the written B2: it shows its new result
+    for (const auto& line : before) {
+        for (const char* other : {"Sheet1!B1:n:", "Sheet1!B3:n:", "Sheet1!B4:n:"})
+            if (line.starts_with(other)) sum += std::stod(line.substr(std::string_view(other).size()));
         if (!line.starts_with("Sheet1!A3:") && !line.starts_with("Sheet1!B2:") &&
             !line.starts_with("Sheet1!B5:"))
             expected.push_back(line);
+    }
     expected.push_back("Sheet1!A3:s:200");
     expected.push_back("Sheet1!B2:n:6.5");
     expected.push_back("Sheet1!C7:s:  6,50 ");
     expected.push_back("Sheet1!B9:n:0.30000000000000004");
+    std::ostringstream total;
+    total << "Sheet1!B5:n:" << sum;
+    expected.push_back(total.str() + (total.str().find('.') == std::string::npos ? ".0" : ""));
     std::sort(expected.begin(), expected.end());
-    // B5 is SUM(B1:B4) over the written B2: its stale cached result must be gone.
-    std::vector<std::string> got;
-    for (const auto& line : after)
-        if (!line.starts_with("Sheet1!B5:")) got.push_back(line);
-    std::sort(got.begin(), got.end());
-    EXPECT_EQ(got, expected);
-    EXPECT_FALSE(hasCachedResult(sheetXml(path, "xl/worksheets/sheet1.xml"), "B5"));
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, expected);
 }
 
-TEST(XlsxWorkbook, ChangedWorkbookLosesItsCalcChainAndAsksForRecalculation) {
+TEST(XlsxWorkbook, ChangedWorkbookLosesItsCalcChainAndIsLeftAsCalculated) {
     TULVERKAN_NEEDS_CORPUS();
     TempDir dir;
     auto path = dir.copy(corpus("tutorial01.xlsx"));
@@ -190,32 +205,78 @@ TEST(XlsxWorkbook, ChangedWorkbookLosesItsCalcChainAndAsksForRecalculation) {
     EXPECT_EQ(std::count(names.begin(), names.end(), "xl/calcChain.xml"), 0);
     EXPECT_EQ(zipEntry(path, "[Content_Types].xml")->find("calcChain"), std::string::npos);
     EXPECT_EQ(zipEntry(path, "xl/_rels/workbook.xml.rels")->find("calcChain"), std::string::npos);
-    EXPECT_NE(zipEntry(path, "xl/workbook.xml")->find("fullCalcOnLoad=\"1\""), std::string::npos);
+    // Every result that may have changed was computed: nothing is left for the application to do.
+    EXPECT_EQ(zipEntry(path, "xl/workbook.xml")->find("fullCalcOnLoad"), std::string::npos);
     // openpyxl opens it (a dangling relationship or content type would make it fail).
     EXPECT_NE(openpyxlDump(path).find("Sheet1!B1:n:2000.0"), std::string::npos);
 }
 
-TEST(XlsxWorkbook, OnlyResultsThatCanHaveChangedLoseTheirCache) {
+TEST(XlsxWorkbook, WhatCannotBeComputedLosesItsResultAndTheApplicationIsAskedToCompute) {
     TempDir dir;
-    auto path = dir.copy(fixture("engine/formulas.xlsx"));
+    auto path = dir.copy(fixture("engine/uncomputable.xlsx"));
     {
         auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
-        book->sheet(1).setNumber(2, 1,
-                                 20); // A2: read by B1, hence D1, the name Summen and A5 on the other sheet
+        auto& sheet = book->sheet(1);
+        EXPECT_EQ(sheet.cell(1, 2).number, 1) << "a current stored result is read as it is";
+        sheet.setNumber(1, 1, 5);
+        EXPECT_EQ(sheet.cell(1, 3).number, 10);
+        try {
+            sheet.cell(1, 2);
+            FAIL() << "a stale result that cannot be computed was read";
+        } catch (const sheets::Error& e) {
+            EXPECT_EQ(
+                std::string(e.what()),
+                "Kan ikke lese arket «Lager» i «" + path.string() +
+                    "», celle B1: formelen kan ikke beregnes her: den inneholder funksjonen FINNESIKKE");
+        }
+        book->save();
+    }
+    auto sheet = sheetXml(path, "xl/worksheets/sheet1.xml");
+    EXPECT_FALSE(hasCachedResult(sheet, "B1"));
+    EXPECT_EQ(cachedResult(sheet, "C1"), "10");
+    EXPECT_NE(zipEntry(path, "xl/workbook.xml")->find("fullCalcOnLoad=\"1\""), std::string::npos);
+}
+
+TEST(XlsxWorkbook, ResultsThatMayHaveChangedAreComputedAndTheRestKeepTheirBytes) {
+    TempDir dir;
+    auto path = dir.copy(fixture("engine/formulas-calculated.xlsx"));
+    const auto original = dir / "original.xlsx";
+    std::filesystem::copy_file(path, original);
+    {
+        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+        // A2: read by B1, hence D1, the name Summen and A5 on the other sheet.
+        book->sheet(1).setNumber(2, 1, 20);
+        EXPECT_EQ(book->sheet(2).cell(5, 1).number, 34) << "read through the defined name";
         book->save();
     }
     auto stock = sheetXml(path, "xl/worksheets/sheet1.xml");
     auto other = sheetXml(path, "xl/worksheets/sheet2.xml");
-    EXPECT_FALSE(hasCachedResult(stock, "B1")); // SUM(A1:A5)
-    EXPECT_FALSE(hasCachedResult(stock, "D1")); // B1*2, through B1
-    EXPECT_FALSE(hasCachedResult(stock, "E1")); // NOW(), volatile
-    EXPECT_FALSE(hasCachedResult(stock, "B7")); // SUM(A1:A6)
-    EXPECT_FALSE(hasCachedResult(other, "A5")); // Summen+1, through the defined name
-    EXPECT_TRUE(hasCachedResult(stock, "C1"));  // 2*3
-    EXPECT_TRUE(hasCachedResult(stock, "F1"));  // "x"&G1
-    EXPECT_TRUE(hasCachedResult(other, "A1"));  // Lager!A3+1
-    EXPECT_TRUE(hasCachedResult(other, "A2"));  // Lager!C1+1
-    EXPECT_TRUE(hasCachedResult(other, "A4"));  // A3*2 on its own sheet
+    EXPECT_EQ(cachedResult(stock, "B1"), "33");    // SUM(A1:A5)
+    EXPECT_EQ(cachedResult(stock, "D1"), "66");    // B1*2, through B1
+    EXPECT_NE(cachedResult(stock, "E1"), "45000"); // NOW(), volatile: computed now
+    EXPECT_EQ(cachedResult(stock, "B7"), "33");    // SUM(A1:A6)
+    EXPECT_EQ(cachedResult(other, "A5"), "34");    // Summen+1, through the defined name
+    for (auto [part, ref] : {std::pair{"xl/worksheets/sheet1.xml", "C1"},
+                             {"xl/worksheets/sheet1.xml", "F1"},
+                             {"xl/worksheets/sheet2.xml", "A1"},
+                             {"xl/worksheets/sheet2.xml", "A2"},
+                             {"xl/worksheets/sheet2.xml", "A4"}})
+        EXPECT_EQ(rawCell(path, part, ref), rawCell(original, part, ref)) << ref;
+}
+
+TEST(XlsxWorkbook, AWorkbookAskingForFullCalculationGetsEveryResultComputed) {
+    TempDir dir;
+    auto path = dir.copy(fixture("engine/formulas.xlsx"));
+    editAndSave(path, [](sheets::Workbook& book) { book.sheet(1).setNumber(2, 1, 20); });
+    auto stock = sheetXml(path, "xl/worksheets/sheet1.xml");
+    auto other = sheetXml(path, "xl/worksheets/sheet2.xml");
+    EXPECT_EQ(cachedResult(stock, "B1"), "33");
+    EXPECT_EQ(cachedResult(stock, "C1"), "6");
+    EXPECT_EQ(cachedResult(stock, "F1"), "x");
+    EXPECT_STREQ(cellNode(stock, "F1").attribute("t").value(), "str");
+    EXPECT_EQ(cachedResult(other, "A1"), "4"); // Lager!A3+1
+    EXPECT_EQ(cachedResult(other, "A4"), "20");
+    EXPECT_EQ(zipEntry(path, "xl/workbook.xml")->find("fullCalcOnLoad"), std::string::npos);
 }
 
 TEST(XlsxWorkbook, SavingWithoutChangesKeepsEveryEntry) {
@@ -294,22 +355,49 @@ TEST(XlsxWorkbook, EveryExcelWorkbookTakesWritesAndKeepsTheRest) {
     EXPECT_GE(checked, 99);
 }
 
-TEST(XlsxWorkbook, AfterAnInsertionOnlyFormulasOverTheNewRowLoseTheirCache) {
+TEST(XlsxWorkbook, AfterAnInsertionOnlyFormulasOverTheNewRowGetNewResults) {
     TempDir dir;
-    auto path = dir.copy(fixture("engine/formulas.xlsx"));
+    auto path = dir.copy(fixture("engine/formulas-calculated.xlsx"));
+    const auto original = dir / "original.xlsx";
+    std::filesystem::copy_file(path, original);
     editAndSave(path, [](sheets::Workbook& book) {
         book.sheet(1).insertRow(3, sheets::CopyOrigin::FromLeftOrAbove);
+        book.sheet(1).setNumber(3, 1, 100);
     });
     auto stock = sheetXml(path, "xl/worksheets/sheet1.xml");
     auto other = sheetXml(path, "xl/worksheets/sheet2.xml");
     EXPECT_STREQ(cellNode(stock, "B1").child_value("f"), "SUM(A1:A6)");
-    EXPECT_FALSE(hasCachedResult(stock, "B1")); // the range took in the new row
-    EXPECT_FALSE(hasCachedResult(stock, "D1")); // through B1
-    EXPECT_TRUE(hasCachedResult(stock, "C1"));
+    EXPECT_EQ(cachedResult(stock, "B1"), "115"); // the range took in the new row
+    EXPECT_EQ(cachedResult(stock, "D1"), "230"); // through B1
+    EXPECT_EQ(rawCell(path, "xl/worksheets/sheet1.xml", "C1"),
+              rawCell(original, "xl/worksheets/sheet1.xml", "C1"));
     EXPECT_STREQ(cellNode(stock, "B8").child_value("f"), "SUM(A1:A7)");
+    EXPECT_EQ(cachedResult(stock, "B8"), "115");
     EXPECT_STREQ(cellNode(other, "A1").child_value("f"), "Lager!A4+1");
-    EXPECT_TRUE(hasCachedResult(other, "A1")); // the cell it reads only moved
-    EXPECT_TRUE(hasCachedResult(other, "A4"));
+    EXPECT_EQ(cachedResult(other, "A1"), "4"); // the cell it reads only moved
+    EXPECT_EQ(rawCell(path, "xl/worksheets/sheet2.xml", "A4"),
+              rawCell(original, "xl/worksheets/sheet2.xml", "A4"));
+}
+
+TEST(XlsxWorkbook, FormulasComputedAfterInsertionsReadTheCellsWhereTheyMoved) {
+    TempDir dir;
+    // Oversikt!B1:B10 is one shared formula, Lager!A1*2 moved down the column; Lager!A holds 1 to 10.
+    auto path = dir.copy(fixture("engine/shared-other-sheet.xlsx"));
+    auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+    auto& stock = book->sheet(1);
+    auto& summary = book->sheet(2);
+    stock.insertRow(3, sheets::CopyOrigin::FromLeftOrAbove);
+    stock.setNumber(3, 1, 50);  // the new row: read by nothing
+    stock.setNumber(4, 1, 100); // what was A3, read by Oversikt!B3
+    EXPECT_EQ(summary.cell(3, 2).number, 200);
+    EXPECT_EQ(summary.cell(4, 2).number, 8);
+    EXPECT_EQ(summary.cell(10, 2).number, 20);
+    stock.insertRow(1, sheets::CopyOrigin::FromRightOrBelow);
+    stock.setNumber(12, 1, 1000); // what was A10: two rows inserted above it
+    EXPECT_EQ(summary.cell(10, 2).number, 2000);
+    book->save();
+    auto lines = dumpLines(path);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Oversikt!B10:n:2000.0"), lines.end());
 }
 
 TEST(XlsxWorkbook, AnEmptyTextClearsTheCell) {

@@ -1,10 +1,10 @@
 // Functions over ranges: SUM, COUNT, AVERAGE, MIN, MAX, PRODUCT, SUMPRODUCT, the *IF and *IFS
 // families and SUBTOTAL.
 
-#include "formula/CellRef.h"
 #include "eval/Criteria.h"
 #include "eval/Evaluation.h"
 #include "eval/NotComputable.h"
+#include "formula/CellRef.h"
 
 #include <algorithm>
 #include <cmath>
@@ -58,10 +58,11 @@ Numbers collect(Call& c, std::size_t first, Strictness strictness,
     return numbers;
 }
 
+// Added in order, as the application does: SUM(0.1,0.2,-0.3) is 5.55E-17 there, while 0.1+0.2-0.3 is 0.
 double sum(const std::vector<double>& values) {
     double total = 0;
     for (double v : values)
-        total = approxAdd(total, v);
+        total += v;
     return total;
 }
 
@@ -166,7 +167,7 @@ Operand fnSumProduct(Call& c) {
             if (v.isError()) return Operand::ofError(v.error);
             product *= v.isNumber() ? v.number : 0;
         }
-        total = approxAdd(total, product);
+        total += product;
     }
     return numberResult(total);
 }

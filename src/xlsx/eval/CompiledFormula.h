@@ -4,8 +4,8 @@
 // precedence, references resolved to sheet indices with their '$' marks kept, so that the same tree
 // serves every cell of a shared formula.
 
-#include "formula/ReferenceSyntax.h"
 #include "eval/Operand.h"
+#include "formula/ReferenceSyntax.h"
 
 #include <cstdint>
 #include <functional>
@@ -109,6 +109,9 @@ CompiledFormula compileFormula(std::string_view text, const SheetLookup& sheetIn
 // relative row and column replaced by its offset from the anchor. "G3*H3" in I3 and "G4*H4" in I4
 // share one.
 std::string relativeKey(std::string_view text, std::uint32_t anchorRow, std::uint32_t anchorColumn);
+// The same into `key`, reusing its buffer.
+void relativeKey(std::string_view text, std::uint32_t anchorRow, std::uint32_t anchorColumn,
+                 std::string& key);
 
 // The function a name (upper case, prefixes dropped) calls, null when unknown.
 const FunctionSpec* findFunction(std::string_view upperName);

@@ -21,9 +21,10 @@ struct SourceCell {
     double number = 0;     // Number, and Boolean as 1 or 0; dates are plain serial numbers
     std::string_view text; // Text; for Error the error literal ("#N/A")
 
-    // Formula cells: `formula` is not empty. The text is as stored (no leading '=', English function
-    // names, ',' between arguments) and written for the cell (anchorRow, anchorColumn): the master of
-    // a shared formula, or the cell itself. Relative references move by the cell's offset from it.
+    // Formula cells: the text as stored (no leading '=', English function names, ',' between
+    // arguments), written for the cell (anchorRow, anchorColumn): the master of a shared formula, or the
+    // cell itself. Relative references move by the cell's offset from it. Given for every formula
+    // whose result is not current; for the others only when asked for (a current result is a value).
     std::string_view formula;
     std::uint32_t anchorRow = 0, anchorColumn = 0;
     bool array = false; // an array formula of this one cell: computed element by element
@@ -67,11 +68,12 @@ public:
     // An absent cell gives an empty SourceCell.
     virtual SourceCell cell(int sheet, std::uint32_t row, std::uint32_t column) const = 0;
     // Calls visit for every present cell (value or formula) of the sheet inside the rows and columns
-    // given, row by row, left to right. Much cheaper than cell() for sparse areas.
-    virtual void
-    forEachCell(int sheet, std::uint32_t top, std::uint32_t left, std::uint32_t bottom, std::uint32_t right,
-                const std::function<void(std::uint32_t row, std::uint32_t column, const SourceCell& cell)>&
-                    visit) const = 0;
+    // given, row by row, left to right. Much cheaper than cell() for sparse areas. With formulaTexts
+    // every formula cell comes with its text.
+    virtual void forEachCell(int sheet, std::uint32_t top, std::uint32_t left, std::uint32_t bottom,
+                             std::uint32_t right, bool formulaTexts,
+                             const std::function<void(std::uint32_t row, std::uint32_t column,
+                                                      const SourceCell& cell)>& visit) const = 0;
     virtual RowState rowState(int sheet, std::uint32_t row) const = 0;
 
     // The defined name `name` (compared without regard to a-z case) with exactly this scope: -1 for

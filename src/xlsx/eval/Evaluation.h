@@ -77,7 +77,7 @@ public:
     // The current value of a cell, computing its formula when its stored result is not current.
     Value cellValue(int sheet, std::uint32_t row, std::uint32_t column);
     EvalResult topValue(int sheet, std::uint32_t row, std::uint32_t column);
-    void forgetFailures() { m_states.clear(); }
+    void forgetFailures() { m_failures.clear(); }
     void forgetAll();
 
     Operand evaluate(const Frame& frame, const Node& node);
@@ -104,12 +104,6 @@ public:
     Operand resolveRef(const Frame& frame, const RefSpec& spec) const;
 
 private:
-    // Formulas being computed (to find circular references) and those that could not be.
-    struct State {
-        bool running = true;
-        std::shared_ptr<const class NotComputable> failure;
-    };
-
     Value computeFormula(int sheet, std::uint32_t row, std::uint32_t column, const SourceCell& cell);
     Value finalValue(const Frame& frame, const Operand& result);
     std::shared_ptr<const CompiledFormula> compiled(std::string_view text, std::uint32_t anchorRow,
@@ -125,10 +119,18 @@ private:
     EvalSource& m_source;
     bool m_date1904;
     double m_now;
-    std::unordered_map<std::uint64_t, State> m_states;
-    std::unordered_map<std::string, std::shared_ptr<const CompiledFormula>> m_compiled;
+    // Formulas being computed inside one another (to find circular references, and to keep the stack
+    // short), and those that could not be computed.
+    std::vector<std::uint64_t> m_running;
+    std::unordered_map<std::uint64_t, std::shared_ptr<const class NotComputable>> m_failures;
+    struct KeyHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
+    };
+    std::unordered_map<std::string, std::shared_ptr<const CompiledFormula>, KeyHash, std::equal_to<>>
+        m_compiled;
+    std::string m_key; // the key of the formula looked up last, kept for its buffer
     std::unordered_map<std::string, int> m_sheetIndex; // folded name -> index
-    int m_chain = 0;                                   // formulas being computed inside one another
     SheetLookup m_lookup;
 };
 

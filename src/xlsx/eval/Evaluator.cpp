@@ -1,8 +1,8 @@
 #include "eval/Evaluator.h"
 
-#include "formula/CellRef.h"
 #include "eval/Evaluation.h"
 #include "eval/NotComputable.h"
+#include "formula/CellRef.h"
 
 #include <algorithm>
 #include <charconv>
@@ -101,7 +101,7 @@ Evaluation::Evaluation(EvalSource& source)
       m_lookup([this](std::string_view name) { return sheetIndex(name); }) {}
 
 void Evaluation::forgetAll() {
-    m_states.clear();
+    m_failures.clear();
     m_compiled.clear();
     m_sheetIndex.clear();
 }
@@ -116,14 +116,14 @@ int Evaluation::sheetIndex(std::string_view name) {
 
 std::shared_ptr<const CompiledFormula> Evaluation::compiled(std::string_view text, std::uint32_t anchorRow,
                                                             std::uint32_t anchorColumn) {
-    std::string key = relativeKey(text, anchorRow, anchorColumn);
-    auto found = m_compiled.find(key);
+    relativeKey(text, anchorRow, anchorColumn, m_key);
+    auto found = m_compiled.find(std::string_view(m_key));
     if (found != m_compiled.end()) return found->second;
     // Formulas of one workbook are few enough; a cap keeps a pathological one bounded.
     if (m_compiled.size() > 1'000'000) m_compiled.clear();
     auto formula =
         std::make_shared<const CompiledFormula>(compileFormula(text, m_lookup, anchorRow, anchorColumn));
-    m_compiled.emplace(std::move(key), formula);
+    m_compiled.emplace(m_key, formula);
     return formula;
 }
 
@@ -163,50 +163,41 @@ Value Evaluation::computeFormula(int sheet, std::uint32_t row, std::uint32_t col
         problem.row = row;
         problem.column = column;
     };
-    if (auto found = m_states.find(cell.id); found != m_states.end()) {
-        if (found->second.failure) throw *found->second.failure;
+    if (auto failed = m_failures.find(cell.id); failed != m_failures.end()) throw *failed->second;
+    if (std::find(m_running.begin(), m_running.end(), cell.id) != m_running.end()) {
         NotComputable cycle("en sirkulær referanse");
         locate(cycle);
         throw cycle;
     }
     auto fail = [&](NotComputable problem) {
         locate(problem);
-        m_states[cell.id] = State{false, std::make_shared<const NotComputable>(problem)};
+        m_failures[cell.id] = std::make_shared<const NotComputable>(problem);
         return problem;
     };
     if (!cell.blocker.empty()) throw fail(NotComputable(std::string(cell.blocker)));
-    if (m_chain >= kMaxChain) throw DeepChain(sheet, row, column);
+    if (m_running.size() >= kMaxChain) throw DeepChain(sheet, row, column);
 
     // The views in `cell` end with the next read of the source.
-    const std::string text(cell.formula);
-    const std::uint64_t id = cell.id;
-    const std::uint32_t anchorRow = cell.anchorRow, anchorColumn = cell.anchorColumn;
+    auto formula = compiled(cell.formula, cell.anchorRow, cell.anchorColumn);
     Frame frame;
     frame.sheet = sheet;
     frame.row = row;
     frame.column = column;
     frame.arrayMode = cell.array;
+    frame.formula = formula.get();
 
-    m_states.emplace(id, State{});
-    ++m_chain;
+    m_running.push_back(cell.id);
     struct Unchain {
-        int& chain;
-        ~Unchain() { --chain; }
-    } unchain{m_chain};
+        std::vector<std::uint64_t>& running;
+        ~Unchain() { running.pop_back(); }
+    } unchain{m_running};
     try {
-        auto formula = compiled(text, anchorRow, anchorColumn);
         if (!formula->problem.empty()) throw NotComputable(formula->problem);
-        frame.formula = formula.get();
         Value result = finalValue(frame, evaluate(frame, formula->nodes[formula->root]));
-        m_states.erase(id);
         m_source.storeResult(sheet, row, column, result);
         return result;
     } catch (NotComputable& problem) {
-        m_states.erase(id);
         throw fail(problem);
-    } catch (...) {
-        m_states.erase(id);
-        throw;
     }
 }
 
@@ -426,7 +417,7 @@ void Evaluation::forEachCell(const Operand& operand, const std::function<void(co
             std::uint32_t bottom = std::min(area.bottom, extent.rows);
             std::uint32_t right = std::min(area.right, extent.columns);
             if (bottom < area.top || right < area.left) continue;
-            m_source.forEachCell(sheet, area.top, area.left, bottom, right,
+            m_source.forEachCell(sheet, area.top, area.left, bottom, right, withSubtotalMark,
                                  [&](std::uint32_t row, std::uint32_t column, const SourceCell& cell) {
                                      bool subtotal = withSubtotalMark && cell.isFormula() &&
                                                      mentionsSubtotal(cell.formula);

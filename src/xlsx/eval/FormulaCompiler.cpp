@@ -421,8 +421,19 @@ CompiledFormula compileFormula(std::string_view text, const SheetLookup& sheetIn
 
 std::string relativeKey(std::string_view text, std::uint32_t anchorRow, std::uint32_t anchorColumn) {
     std::string key;
-    key.reserve(text.size() + 16);
-    auto number = [&](std::int64_t value) { key += std::to_string(value); };
+    relativeKey(text, anchorRow, anchorColumn, key);
+    return key;
+}
+
+void relativeKey(std::string_view text, std::uint32_t anchorRow, std::uint32_t anchorColumn,
+                 std::string& key) {
+    key.clear();
+    key.reserve(text.size() + 24);
+    auto number = [&](std::int64_t value) {
+        char buffer[24];
+        auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+        key.append(buffer, end);
+    };
     for (const auto& token : tokenizeFormula(text)) {
         auto parsed = token.kind == TokenKind::Reference ? parseReference(token.text) : std::nullopt;
         if (!parsed) {
@@ -441,7 +452,6 @@ std::string relativeKey(std::string_view text, std::uint32_t anchorRow, std::uin
         }
         key += '\x01';
     }
-    return key;
 }
 
 } // namespace xlsx::eval

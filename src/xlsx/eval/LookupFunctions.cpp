@@ -1,10 +1,10 @@
 // VLOOKUP, HLOOKUP, LOOKUP, MATCH, XLOOKUP, INDEX and the reference functions ROW, COLUMN, ROWS,
 // COLUMNS, OFFSET and INDIRECT.
 
-#include "formula/CellRef.h"
 #include "eval/Criteria.h"
 #include "eval/Evaluation.h"
 #include "eval/NotComputable.h"
+#include "formula/CellRef.h"
 
 #include <cmath>
 

@@ -36,7 +36,8 @@ bool isPositional(std::string_view formula) {
 } // namespace
 
 RecalcPlanner::RecalcPlanner(std::vector<std::string> sheetNames)
-    : m_sheetNames(std::move(sheetNames)), m_insertedRows(m_sheetNames.size()), m_wide(m_sheetNames.size()) {}
+    : m_sheetNames(std::move(sheetNames)), m_changedPerSheet(m_sheetNames.size()),
+      m_wide(m_sheetNames.size()), m_narrowColumns(m_sheetNames.size()) {}
 
 int RecalcPlanner::sheetIndex(std::string_view name, int fallback) const {
     if (name.empty()) return fallback;
@@ -60,15 +61,7 @@ void RecalcPlanner::collect(std::string_view formula, int sheet, Formula& into, 
                        : sheetIndex(area.lastSheet, sheet);
         if (first < 0 || last < 0) continue; // a sheet that is not there: #REF!, nothing to follow
         if (first > last) std::swap(first, last);
-        // A 3-D area may span sheets with different insertions: take the rows it covers on any of them.
-        auto top = kMaxRow, bottom = std::uint32_t{1};
-        for (int s = first; s <= last; ++s) {
-            const RowShift* shift = m_shifts.empty() ? nullptr : m_shifts[static_cast<std::size_t>(s)];
-            bool moved = shift && !shift->empty();
-            top = std::min(top, moved ? std::min(shift->map(area.firstRow), kMaxRow) : area.firstRow);
-            bottom = std::max(bottom, moved ? std::min(shift->map(area.lastRow), kMaxRow) : area.lastRow);
-        }
-        into.areas.push_back({first, last, top, bottom, area.firstColumn, area.lastColumn});
+        into.areas.push_back({first, last, area.firstRow, area.lastRow, area.firstColumn, area.lastColumn});
     }
     for (const auto& used : deps.names) {
         auto found = m_names.find(sheets::toUpperAscii(used));
@@ -83,74 +76,18 @@ void RecalcPlanner::collect(std::string_view formula, int sheet, Formula& into, 
 }
 
 void RecalcPlanner::addFormula(int sheet, std::uint32_t row, std::uint32_t column, std::string_view formula) {
-    Formula entry{sheet, row, column, {}, false, false, false};
+    Formula entry{sheet, row, column, {}, false, false, false, false};
     collect(formula, sheet, entry, 0);
     m_byCell[cellKey(sheet, row, column)] = m_formulas.size();
     m_formulas.push_back(std::move(entry));
 }
 
-void RecalcPlanner::markWritten(int sheet, std::uint32_t row, std::uint32_t column) {
-    m_written.push_back(cellKey(sheet, row, column));
-}
-
-void RecalcPlanner::markInsertedRow(int sheet, std::uint32_t row) {
-    m_insertedRows.at(static_cast<std::size_t>(sheet)).push_back(row);
-}
-
-void RecalcPlanner::drop(std::size_t id, std::vector<std::size_t>& work) {
-    if (m_formulas[id].dropped) return;
-    m_formulas[id].dropped = true;
-    auto sheet = static_cast<std::size_t>(m_formulas[id].sheet);
-    if (m_dropsPerSheet.size() <= sheet) m_dropsPerSheet.resize(sheet + 1);
-    ++m_dropsPerSheet[sheet];
-    work.push_back(id);
-}
-
-void RecalcPlanner::dropReaders(int sheet, std::uint32_t row, std::uint32_t column,
-                                std::vector<std::size_t>& work) {
-    auto narrow = m_narrow.find(columnKey(sheet, column));
-    if (narrow != m_narrow.end()) {
-        const auto& entries = narrow->second;
-        auto end = std::upper_bound(entries.begin(), entries.end(), row,
-                                    [](std::uint32_t r, const Entry& e) { return r < e.firstRow; });
-        // Narrow areas are at most kNarrowRows tall, so only entries starting that close can cover `row`.
-        for (auto it = end; it != entries.begin();) {
-            --it;
-            if (it->firstRow + kNarrowRows <= row) break;
-            if (it->lastRow >= row) drop(it->formula, work);
-        }
-    }
-    auto& wide = m_wide[static_cast<std::size_t>(sheet)];
-    for (std::size_t i = 0; i < wide.size();) {
-        const auto& [area, id] = wide[i];
-        if (m_formulas[id].dropped) {
-            wide[i] = wide.back(); // a dropped reader never needs finding again
-            wide.pop_back();
-            continue;
-        }
-        if (area.firstRow <= row && row <= area.lastRow && area.firstColumn <= column &&
-            column <= area.lastColumn)
-            drop(id, work);
-        ++i;
-    }
-}
-
-void RecalcPlanner::plan() {
-    bool rowsMoved = false;
-    for (auto& rows : m_insertedRows) {
-        std::sort(rows.begin(), rows.end());
-        rowsMoved = rowsMoved || !rows.empty();
-    }
-    std::vector<std::size_t> work;
+void RecalcPlanner::index() {
     for (std::size_t id = 0; id < m_formulas.size(); ++id) {
         const auto& formula = m_formulas[id];
-        bool changed = formula.always || (formula.positional && rowsMoved);
+        if (formula.always) m_always.push_back(id);
+        if (formula.positional) m_positional.push_back(id);
         for (const auto& area : formula.areas) {
-            for (int s = area.firstSheet; s <= area.lastSheet && !changed; ++s) {
-                const auto& rows = m_insertedRows[static_cast<std::size_t>(s)];
-                auto it = std::lower_bound(rows.begin(), rows.end(), area.firstRow);
-                changed = it != rows.end() && *it <= area.lastRow;
-            }
             bool narrow = area.firstSheet == area.lastSheet && area.lastRow - area.firstRow < kNarrowRows &&
                           area.lastColumn - area.firstColumn < kNarrowColumns;
             if (narrow) {
@@ -161,29 +98,117 @@ void RecalcPlanner::plan() {
                     m_wide[static_cast<std::size_t>(s)].push_back({area, id});
             }
         }
-        if (changed) drop(id, work);
     }
-    for (auto& [key, entries] : m_narrow)
+    for (auto& [key, entries] : m_narrow) {
         std::sort(entries.begin(), entries.end(),
                   [](const Entry& a, const Entry& b) { return a.firstRow < b.firstRow; });
-
-    for (auto key : m_written) {
-        int sheet = static_cast<int>(key >> 40);
-        auto row = static_cast<std::uint32_t>((key >> 14) & 0x3FFFFFF);
-        auto column = static_cast<std::uint32_t>(key & 0x3FFF) + 1;
-        dropReaders(sheet, row, column, work);
+        auto sheet = static_cast<std::size_t>(key >> 20);
+        if (sheet < m_narrowColumns.size())
+            m_narrowColumns[sheet].push_back(static_cast<std::uint32_t>(key & 0xFFFFF));
     }
+}
+
+void RecalcPlanner::makeStale(std::size_t id, std::vector<std::size_t>& work, const OnStale& onStale) {
+    auto& formula = m_formulas[id];
+    // A stale formula's readers were made stale with it, and none of them can have been computed since
+    // without computing it first; so there is nothing further to do.
+    if (formula.stale) return;
+    formula.stale = true;
+    if (!formula.changed) {
+        formula.changed = true;
+        auto sheet = static_cast<std::size_t>(formula.sheet);
+        if (m_changedPerSheet.size() <= sheet) m_changedPerSheet.resize(sheet + 1);
+        ++m_changedPerSheet[sheet];
+    }
+    if (onStale) onStale(formula.sheet, formula.row, formula.column);
+    work.push_back(id);
+}
+
+void RecalcPlanner::staleNarrow(int sheet, std::uint32_t column, Rows rows, std::vector<std::size_t>& work,
+                                const OnStale& onStale) {
+    auto narrow = m_narrow.find(columnKey(sheet, column));
+    if (narrow == m_narrow.end()) return;
+    const auto& entries = narrow->second;
+    auto end = std::upper_bound(entries.begin(), entries.end(), rows.first,
+                                [](std::uint32_t r, const Entry& e) { return r < e.firstRow; });
+    // Narrow areas are under kNarrowRows tall, so only entries starting that close can reach.
+    for (auto it = end; it != entries.begin();) {
+        --it;
+        if (it->firstRow + kNarrowRows <= rows.first) break;
+        if (it->lastRow >= rows.last) makeStale(it->formula, work, onStale);
+    }
+}
+
+// Every formula reading an area that contains the rows (for a gap: that spans it) in the column.
+void RecalcPlanner::staleReaders(int sheet, Rows rows, std::uint32_t column, std::vector<std::size_t>& work,
+                                 const OnStale& onStale) {
+    staleNarrow(sheet, column, rows, work, onStale);
+    for (const auto& [area, id] : m_wide[static_cast<std::size_t>(sheet)])
+        if (area.firstRow <= rows.first && rows.last <= area.lastRow && area.firstColumn <= column &&
+            column <= area.lastColumn)
+            makeStale(id, work, onStale);
+}
+
+void RecalcPlanner::staleAlways(std::vector<std::size_t>& work, const OnStale& onStale) {
+    for (auto id : m_always)
+        makeStale(id, work, onStale);
+}
+
+void RecalcPlanner::propagate(std::vector<std::size_t>& work, const OnStale& onStale) {
     while (!work.empty()) {
         auto id = work.back();
         work.pop_back();
         const auto& formula = m_formulas[id];
-        dropReaders(formula.sheet, formula.row, formula.column, work);
+        staleReaders(formula.sheet, {formula.row, formula.row}, formula.column, work, onStale);
     }
 }
 
-bool RecalcPlanner::mustDrop(int sheet, std::uint32_t row, std::uint32_t column) const {
+void RecalcPlanner::markWritten(int sheet, Rows rows, std::uint32_t column, const OnStale& onStale) {
+    std::vector<std::size_t> work;
+    staleReaders(sheet, rows, column, work, onStale);
+    staleAlways(work, onStale);
+    propagate(work, onStale);
+}
+
+void RecalcPlanner::markInsertedRow(int sheet, Rows gap, const OnStale& onStale) {
+    std::vector<std::size_t> work;
+    // An area the row falls into grows by it: whatever counts or positions its cells may differ.
+    auto spans = [&](const Area& area) {
+        return area.firstSheet <= sheet && sheet <= area.lastSheet && area.firstRow <= gap.first &&
+               gap.last <= area.lastRow;
+    };
+    for (auto column : m_narrowColumns[static_cast<std::size_t>(sheet)])
+        staleNarrow(sheet, column, gap, work, onStale);
+    for (const auto& [area, id] : m_wide[static_cast<std::size_t>(sheet)])
+        if (spans(area)) makeStale(id, work, onStale);
+    for (auto id : m_positional)
+        makeStale(id, work, onStale);
+    staleAlways(work, onStale);
+    propagate(work, onStale);
+}
+
+const RecalcPlanner::Formula* RecalcPlanner::find(int sheet, std::uint32_t row, std::uint32_t column) const {
     auto found = m_byCell.find(cellKey(sheet, row, column));
-    return found != m_byCell.end() && m_formulas[found->second].dropped;
+    return found == m_byCell.end() ? nullptr : &m_formulas[found->second];
+}
+
+void RecalcPlanner::markComputed(int sheet, std::uint32_t row, std::uint32_t column) {
+    auto found = m_byCell.find(cellKey(sheet, row, column));
+    if (found != m_byCell.end()) m_formulas[found->second].stale = false;
+}
+
+bool RecalcPlanner::isFormula(int sheet, std::uint32_t row, std::uint32_t column) const {
+    return find(sheet, row, column) != nullptr;
+}
+
+bool RecalcPlanner::stale(int sheet, std::uint32_t row, std::uint32_t column) const {
+    const Formula* formula = find(sheet, row, column);
+    return formula && formula->stale;
+}
+
+bool RecalcPlanner::changed(int sheet, std::uint32_t row, std::uint32_t column) const {
+    const Formula* formula = find(sheet, row, column);
+    return formula && formula->changed;
 }
 
 } // namespace xlsx

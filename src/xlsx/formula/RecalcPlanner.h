@@ -1,16 +1,16 @@
 #pragma once
 
-// Decides which cached formula results may have changed after cells were written and rows inserted,
-// so that only those are dropped (and computed anew on load) while the rest keep theirs. A formula's
-// result may have changed when it reads, directly or through other formulas or defined names, a
-// written cell, an inserted row or a formula whose result may have changed; when it is volatile; when
-// it depends on positions (ROW, COLUMN, CELL) and rows moved; or when it reads what we cannot trace.
-// Positions are in the numbering after the insertions; formulas as read, or with their references
-// rewritten when no shifts are set.
-
-#include "formula/RowShift.h"
+// Tracks, while a workbook is edited, which formula results may differ from the ones last computed or
+// stored, so that a read computes only what it must and a save stores new results only where they may
+// have changed. A formula's result may change when it reads, directly or through other formulas or
+// defined names, a written cell, an inserted row or a formula whose result may have changed; when it is
+// volatile or reads what we cannot trace (after any change); when it depends on positions (ROW, COLUMN,
+// CELL) and rows moved.
+// Rows are those the formulas were read with, before this run's insertions (formula texts keep that
+// numbering until save): a row of the current numbering is given as the rows it lies at or between.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,23 +22,32 @@ class RecalcPlanner {
 public:
     explicit RecalcPlanner(std::vector<std::string> sheetNames);
 
-    // The rows inserted per sheet (by sheet index; null where none): formulas may then be added as
-    // they were read, their areas are moved here, which is cheaper than rewriting every formula twice.
-    void setShifts(std::vector<const RowShift*> shifts) { m_shifts = std::move(shifts); }
-
-    void addFormula(int sheet, std::uint32_t row, std::uint32_t column, std::string_view formula);
-    // localSheet: 0-based sheet index for a sheet-scoped name, -1 for the workbook.
+    // localSheet: 0-based sheet index for a sheet-scoped name, -1 for the workbook. Names first.
     void addDefinedName(std::string_view name, int localSheet, std::string_view formula);
+    void addFormula(int sheet, std::uint32_t row, std::uint32_t column, std::string_view formula);
+    // Indexes what each formula reads; call once, after everything is added and before marking.
+    void index();
 
-    void markWritten(int sheet, std::uint32_t row, std::uint32_t column);
-    void markInsertedRow(int sheet, std::uint32_t row);
+    // Rows as read: {r, r} a row that was there, {r, r + 1} rows inserted between r and r + 1 ({0, 1}
+    // above the first).
+    struct Rows {
+        std::uint32_t first, last;
+    };
+    // Called for each formula whose result becomes stale, at its position as read.
+    using OnStale = std::function<void(int sheet, std::uint32_t row, std::uint32_t column)>;
 
-    // Runs the propagation; call once after everything is added and marked.
-    void plan();
-    bool mustDrop(int sheet, std::uint32_t row, std::uint32_t column) const;
-    // Whether any formula on the sheet must drop its cached result.
-    bool dropsOn(int sheet) const {
-        return static_cast<std::size_t>(sheet) < m_dropsPerSheet.size() && m_dropsPerSheet[sheet] > 0;
+    void markWritten(int sheet, Rows rows, std::uint32_t column, const OnStale& onStale);
+    // A row inserted between the rows gap.first and gap.last as read.
+    void markInsertedRow(int sheet, Rows gap, const OnStale& onStale);
+    // The formula's result was computed anew: current again until something it reads changes.
+    void markComputed(int sheet, std::uint32_t row, std::uint32_t column);
+
+    bool isFormula(int sheet, std::uint32_t row, std::uint32_t column) const;
+    bool stale(int sheet, std::uint32_t row, std::uint32_t column) const;
+    // Whether the result may differ from the one the file holds: stale now, or computed since.
+    bool changed(int sheet, std::uint32_t row, std::uint32_t column) const;
+    bool changesOn(int sheet) const {
+        return static_cast<std::size_t>(sheet) < m_changedPerSheet.size() && m_changedPerSheet[sheet] > 0;
     }
 
 private:
@@ -52,7 +61,8 @@ private:
         std::vector<Area> areas;
         bool always = false;     // volatile or untraceable
         bool positional = false; // ROW, COLUMN, CELL
-        bool dropped = false;
+        bool stale = false;
+        bool changed = false;
     };
     struct Name {
         std::string formula;
@@ -61,17 +71,21 @@ private:
 
     int sheetIndex(std::string_view name, int fallback) const;
     void collect(std::string_view formula, int sheet, Formula& into, int depth) const;
-    void drop(std::size_t id, std::vector<std::size_t>& work);
-    void dropReaders(int sheet, std::uint32_t row, std::uint32_t column, std::vector<std::size_t>& work);
+    void makeStale(std::size_t id, std::vector<std::size_t>& work, const OnStale& onStale);
+    void staleNarrow(int sheet, std::uint32_t column, Rows rows, std::vector<std::size_t>& work,
+                     const OnStale& onStale);
+    void staleReaders(int sheet, Rows rows, std::uint32_t column, std::vector<std::size_t>& work,
+                      const OnStale& onStale);
+    void staleAlways(std::vector<std::size_t>& work, const OnStale& onStale);
+    void propagate(std::vector<std::size_t>& work, const OnStale& onStale);
+    const Formula* find(int sheet, std::uint32_t row, std::uint32_t column) const;
 
     std::vector<std::string> m_sheetNames;
-    std::vector<const RowShift*> m_shifts;
     std::unordered_map<std::string, std::vector<Name>> m_names; // by upper-cased name
     std::vector<Formula> m_formulas;
     std::unordered_map<std::uint64_t, std::size_t> m_byCell;
-    std::vector<std::uint64_t> m_written;
-    std::vector<std::vector<std::uint32_t>> m_insertedRows; // per sheet
-    std::vector<std::size_t> m_dropsPerSheet;
+    std::vector<std::size_t> m_always, m_positional;
+    std::vector<std::size_t> m_changedPerSheet;
 
     // Readers index: per (sheet, column) the narrow areas that cover that column, sorted by first row;
     // wide or tall areas are kept apart and scanned, as they are few in real workbooks.
@@ -81,6 +95,7 @@ private:
     };
     std::unordered_map<std::uint64_t, std::vector<Entry>> m_narrow;
     std::vector<std::vector<std::pair<Area, std::size_t>>> m_wide; // per sheet
+    std::vector<std::vector<std::uint32_t>> m_narrowColumns;       // per sheet: columns with narrow entries
 };
 
 } // namespace xlsx

@@ -30,4 +30,18 @@ std::uint32_t RowShift::map(std::uint32_t originalRow) const {
     return originalRow + static_cast<std::uint32_t>(moved);
 }
 
+std::pair<std::uint32_t, std::uint32_t> RowShift::original(std::uint32_t currentRow) const {
+    // The last original row at or above currentRow; map() never lowers a row, so it is at most that.
+    std::uint32_t low = 0, high = currentRow;
+    while (low < high) {
+        std::uint32_t middle = low + (high - low + 1) / 2;
+        if (map(middle) <= currentRow)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    if (map(low) == currentRow && low > 0) return {low, low};
+    return {low, low + 1};
+}
+
 } // namespace xlsx

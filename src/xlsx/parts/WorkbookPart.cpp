@@ -38,6 +38,7 @@ WorkbookPart::WorkbookPart(std::string_view xml, Place place)
         m_activeTab = tab >= 0 && tab < static_cast<int>(m_sheets.size()) ? tab : 0;
     }
     m_date1904 = isTrue(attribute(child(workbook, "workbookPr"), "date1904").value());
+    m_fullCalculation = isTrue(attribute(child(workbook, "calcPr"), "fullCalcOnLoad").value());
     for (auto name : child(workbook, "definedNames").children()) {
         if (!dom::isElement(name, "definedName")) continue;
         auto local = attribute(name, "localSheetId");
@@ -80,10 +81,20 @@ void WorkbookPart::requestFullCalculationOnLoad() {
                       : workbook.prepend_child(qualified.c_str());
     }
     auto flag = attribute(calcPr, "fullCalcOnLoad");
+    m_fullCalculation = true;
     if (flag && isTrue(flag.value())) return;
     if (!flag) flag = calcPr.append_attribute("fullCalcOnLoad");
     flag.set_value("1");
     m_dirty = true;
+}
+
+void WorkbookPart::clearFullCalculationOnLoad() {
+    m_fullCalculation = false;
+    auto calcPr = child(m_doc->xml.document_element(), "calcPr");
+    if (auto flag = attribute(calcPr, "fullCalcOnLoad")) {
+        calcPr.remove_attribute(flag);
+        m_dirty = true;
+    }
 }
 
 std::string WorkbookPart::serialize() const {

@@ -41,6 +41,9 @@ public:
     void setDefinedNameFormula(std::size_t index, std::string formula);
     // Asks the application to recalculate every formula when the file is opened.
     void requestFullCalculationOnLoad();
+    // Whether the workbook asks for that (as read, or as set here); and taking the request back.
+    bool fullCalculationOnLoad() const { return m_fullCalculation; }
+    void clearFullCalculationOnLoad();
 
     bool dirty() const { return m_dirty; }
     std::string serialize() const;
@@ -53,6 +56,7 @@ private:
     std::vector<DefinedName> m_definedNames;
     int m_activeTab = 0;
     bool m_date1904 = false;
+    bool m_fullCalculation = false;
     bool m_dirty = false;
 };
 

@@ -121,6 +121,33 @@ std::uint32_t newCellStyle(const SheetStore& store, const StoredRow& row, std::u
     return format.customFormat ? format.style : columnStyle(store, column);
 }
 
+// The header row of the sheet's filter when it filters on some column (0 when not): rows it hides
+// below it are filtered out rather than hidden by the user.
+std::uint32_t activeFilterTop(const SheetStore& store) {
+    std::string_view xml = store.xml;
+    for (std::string_view frame : {xml.substr(0, store.contentBegin), xml.substr(store.contentEnd)}) {
+        for (std::size_t at = frame.find("autoFilter"); at != std::string_view::npos;
+             at = frame.find("autoFilter", at + 1)) {
+            if (at == 0 || (frame[at - 1] != '<' && frame[at - 1] != ':')) continue;
+            std::size_t tagEnd = frame.find('>', at);
+            if (tagEnd == std::string_view::npos) return 0;
+            std::string_view tag = frame.substr(at, tagEnd - at);
+            std::size_t close = tag.ends_with("/") ? tagEnd : frame.find("autoFilter>", tagEnd);
+            bool filtering = close != tagEnd && frame.substr(tagEnd, close - tagEnd).find("filterColumn") !=
+                                                    std::string_view::npos;
+            auto ref = tag.find("ref=");
+            if (!filtering || ref == std::string_view::npos || ref + 5 >= tag.size()) return 0;
+            std::size_t p = ref + 5;
+            while (p < tag.size() && tag[p] >= 'A' && tag[p] <= 'Z')
+                ++p;
+            std::uint32_t top = 0;
+            std::from_chars(tag.data() + p, tag.data() + tag.size(), top);
+            return top == 0 ? 0 : store.shift.map(top);
+        }
+    }
+    return 0;
+}
+
 struct Area {
     std::uint32_t top, bottom, left, right;
 };
@@ -329,6 +356,8 @@ StoredCell& cellForWrite(SheetStore& store, std::uint32_t row, std::uint32_t col
     }
     cell.flags = static_cast<std::uint8_t>((cell.flags & StoredCell::kNoR) | StoredCell::kWritten);
     store.dirty = true;
+    if (store.extent)
+        store.extent = {std::max(store.extent->first, row), std::max(store.extent->second, column)};
     return cell;
 }
 
@@ -358,6 +387,8 @@ sheets::CellValue WorksheetPart::cell(CellRef at) const {
                              at.toString());
         return sheets::CellValue::ofText(store.sharedStrings->at(cell->value.span[0]));
     case ValueKind::Text:
+        // A computed empty text reads as the stored one does: an empty cell, as every reader gives it.
+        if (cell->formula != kNone && store.span(*cell).empty()) return sheets::CellValue::empty();
         return sheets::CellValue::ofText(store.span(*cell));
     case ValueKind::Error:
         return sheets::CellValue::ofError(store.span(*cell));
@@ -436,6 +467,8 @@ void WorksheetPart::insertRow(std::uint32_t row, sheets::CopyOrigin origin) {
     for (std::size_t i = 0; i < cutGroups.size(); ++i)
         applyExpansion(store, cutGroups[i], expansions[i]);
     store.shift.insert(row);
+    if (store.extent && store.extent->first >= row) ++store.extent->first;
+    store.filterTop.reset();
     if (last.found) {
         Block& block = store.blocks[last.block];
         block.rows.erase(block.rows.begin() + static_cast<std::ptrdiff_t>(last.row));
@@ -508,6 +541,16 @@ void WorksheetPart::insertRow(std::uint32_t row, sheets::CopyOrigin origin) {
     for (const StoredCell& cell : styled)
         placeCell(block, at.row, cell);
     splitIfLarge(store, at.block);
+}
+
+eval::RowState WorksheetPart::rowState(std::uint32_t row) const {
+    const SheetStore& store = *m_store;
+    SheetStore::RowPosition position = store.findRow(row);
+    if (!position.found || !rowFormat(store, store.blocks[position.block].rows[position.row]).hidden)
+        return eval::RowState::Visible;
+    if (!store.filterTop) store.filterTop = activeFilterTop(store);
+    return *store.filterTop != 0 && row > *store.filterTop ? eval::RowState::FilteredOut
+                                                           : eval::RowState::Hidden;
 }
 
 bool WorksheetPart::dirty() const {

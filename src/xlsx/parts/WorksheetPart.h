@@ -6,6 +6,7 @@
 // every read sees the new numbering at once. References elsewhere are rewritten at save through the
 // hooks, from the insertions recorded by the workbook.
 
+#include "eval/EvalSource.h"
 #include "formula/CellRef.h"
 #include "sheets/CellValue.h"
 #include "sheets/Workbook.h"
@@ -79,6 +80,37 @@ public:
     // gets its master's formula translated to its own position).
     void forEachFormula(const std::function<void(std::uint32_t row, std::uint32_t column,
                                                  std::string_view formula)>& visit) const;
+
+    // --- Formulas as the evaluator reads them -------------------------------------------------
+    // The cell's value and, for a formula cell, whether its stored result is current, its identity
+    // within the part ((row as read << 14) | column), and when not current (or formulaTexts) its text
+    // as read: a shared cell gives its master's, anchored at the master's row as read. Views stay valid
+    // until the part is next used.
+    eval::SourceCell sourceCell(std::uint32_t row, std::uint32_t column) const;
+    void forEachSourceCell(std::uint32_t top, std::uint32_t left, std::uint32_t bottom, std::uint32_t right,
+                           bool formulaTexts,
+                           const std::function<void(std::uint32_t row, std::uint32_t column,
+                                                    const eval::SourceCell& cell)>& visit) const;
+    // The last row and column holding a cell.
+    eval::Extent extent() const;
+    eval::RowState rowState(std::uint32_t row) const;
+    // Whether (row, column) holds a formula whose result must be computed before it is read.
+    bool needsComputing(std::uint32_t row, std::uint32_t column) const;
+    // No stored result is current: the workbook asks for a full calculation on load.
+    void setFullCalculation(bool on);
+    // Keeps a computed result as the formula's value; saved as its cached result.
+    void storeResult(std::uint32_t row, std::uint32_t column, const eval::Value& value);
+    // Something the formula at (row as read, column) reads has changed: its result is stale.
+    void markStale(std::uint32_t originalRow, std::uint32_t column);
+    // Leaves the formula's stored result out at save (it could not be computed).
+    void dropResult(std::uint32_t row, std::uint32_t column);
+    // Every formula cell: current row, column, row as read, and whether its result must be computed
+    // anew to be saved (stale, or never stored or computed).
+    void forEachFormulaCell(const std::function<void(std::uint32_t row, std::uint32_t column,
+                                                     std::uint32_t originalRow, bool outdated)>& visit) const;
+    // Every formula with its text in the numbering it was read with, at its row as read.
+    void forEachFormulaAsRead(const std::function<void(std::uint32_t originalRow, std::uint32_t column,
+                                                       std::string_view formula)>& visit) const;
 
 private:
     struct Store;

@@ -9,6 +9,7 @@
 #include "xml/Place.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -37,6 +38,11 @@ struct StoredCell {
     static constexpr std::uint8_t kInArena = 1; // the text span points into SheetStore::arena
     static constexpr std::uint8_t kWritten = 2; // value written here: generate the element
     static constexpr std::uint8_t kNoR = 4;     // the original element has no r attribute
+    // Formula cells: the value is a result computed here (to be saved); the result is stale (something
+    // the formula reads changed since); the stored result is to be left out at save.
+    static constexpr std::uint8_t kComputed = 8;
+    static constexpr std::uint8_t kStale = 16;
+    static constexpr std::uint8_t kDropResult = 32;
 };
 
 struct StoredRow {
@@ -107,6 +113,13 @@ struct SheetStore {
     mutable std::unordered_map<std::uint32_t, std::vector<std::pair<std::uint32_t, std::uint32_t>>>
         groupReads;
     bool dirty = false;
+    // The workbook asks for every formula to be calculated on load: no stored result is current.
+    bool fullCalculation = false;
+    // Worked out when first asked, forgotten when cells change.
+    mutable std::optional<std::pair<std::uint32_t, std::uint32_t>> extent;
+    mutable std::optional<std::uint32_t> filterTop; // first row of an active filter, 0 when none
+    mutable std::unordered_map<std::uint32_t, std::uint32_t> masterOfGroup; // si -> formula index
+    mutable std::string scratch;
 
     mutable std::size_t lastBlock = 0; // where the previous lookup ended: the walk reads row after row
 

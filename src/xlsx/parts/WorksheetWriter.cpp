@@ -3,6 +3,7 @@
 #include "formula/CellRef.h"
 #include "package/LargeBuffer.h"
 #include "parts/WorksheetStore.h"
+#include "sheets/Error.h"
 #include "xml/XmlScan.h"
 #include "xml/XmlText.h"
 
@@ -37,6 +38,13 @@ void appendAttribute(std::string& out, const Attribute& attribute) {
 
 void appendNumber(std::string& out, std::uint64_t value) {
     char buffer[24];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+}
+
+// The shortest text that reads back as the same double.
+void appendDouble(std::string& out, double value) {
+    char buffer[32];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     out.append(buffer, result.ptr);
 }
@@ -119,6 +127,7 @@ private:
         std::uint32_t cell; // index in the block's cells
         std::optional<std::string> text;
         bool dropValue;
+        bool newResult; // a result computed here replaces the cached one
     };
 
     const SheetStore& m_store;
@@ -192,9 +201,11 @@ private:
             std::optional<std::string> text;
             if (m_hooks.rewriteFormula && formula.kind != StoredFormula::Kind::SharedChild)
                 text = m_hooks.rewriteFormula(m_store.formulaText(formula));
-            bool drop = m_hooks.dropCachedResult && m_hooks.dropCachedResult(number, cell.column);
-            if (text || (drop && cell.kind != ValueKind::Empty) || formula.rebuilt)
-                m_pending.push_back({i, std::move(text), drop});
+            bool drop = (cell.flags & StoredCell::kDropResult) ||
+                        (m_hooks.dropCachedResult && m_hooks.dropCachedResult(number, cell.column));
+            bool computed = (cell.flags & StoredCell::kComputed) && !drop;
+            if (text || (drop && cell.kind != ValueKind::Empty) || formula.rebuilt || computed)
+                m_pending.push_back({i, std::move(text), drop, computed});
         }
     }
 
@@ -288,13 +299,10 @@ private:
         out += "><";
         out += m_store.prefix;
         out += "v>";
-        if (cell.kind == ValueKind::SharedString) {
+        if (cell.kind == ValueKind::SharedString)
             appendNumber(out, cell.value.span[0]);
-        } else {
-            char buffer[32];
-            auto result = std::to_chars(buffer, buffer + sizeof buffer, cell.value.number);
-            out.append(buffer, result.ptr);
-        }
+        else
+            appendDouble(out, cell.value.number);
         out += "</";
         out += m_store.prefix;
         out += "v></";
@@ -314,7 +322,8 @@ private:
             out.append(begin, cell.length);
             return;
         }
-        bool drop = pending && pending->dropValue;
+        bool newResult = pending && pending->newResult;
+        bool drop = (pending && pending->dropValue) || newResult;
         scan::StartTag tag;
         const char* p = readTag(begin, end, tag, m_attributes);
         out += '<';
@@ -328,6 +337,7 @@ private:
             else if (!(drop && attribute.name == "t"))
                 appendAttribute(out, attribute);
         }
+        if (newResult) appendResultType(out, cell);
         if (tag.selfClosing) {
             out += "/>";
             return;
@@ -349,6 +359,7 @@ private:
             if (local == "v" && drop) continue;
             if (local == "f" && cell.formula != kNone) {
                 writeFormula(out, lt, p, m_store.formulas[cell.formula], number, pending);
+                if (newResult) appendResult(out, cell);
                 continue;
             }
             out.append(lt, static_cast<std::size_t>(p - lt));
@@ -356,6 +367,43 @@ private:
         out += "</";
         out.append(tag.qname);
         out += '>';
+    }
+
+    // The t attribute of a computed result: none for a number, as the application writes them.
+    void appendResultType(std::string& out, const StoredCell& cell) const {
+        switch (cell.kind) {
+        case ValueKind::Text:
+            out += " t=\"str\"";
+            break;
+        case ValueKind::Boolean:
+            out += " t=\"b\"";
+            break;
+        case ValueKind::Error:
+            out += " t=\"e\"";
+            break;
+        default:
+            break;
+        }
+    }
+
+    void appendResult(std::string& out, const StoredCell& cell) const {
+        out += '<';
+        out += m_store.prefix;
+        out += "v>";
+        switch (cell.kind) {
+        case ValueKind::Text:
+        case ValueKind::Error:
+            appendEscapedText(out, m_store.span(cell));
+            break;
+        case ValueKind::Boolean:
+            out += cell.value.number != 0 ? '1' : '0';
+            break;
+        default:
+            appendDouble(out, cell.value.number);
+        }
+        out += "</";
+        out += m_store.prefix;
+        out += "v>";
     }
 
     void writeFormula(std::string& out, const char* begin, const char* end, const StoredFormula& formula,

@@ -36,6 +36,7 @@ TEST(Functions, AggregatesTakeNumbersOfRangesAndArgumentsDifferently) {
                         {"SUM(A1:A4,\"2\",TRUE)", "n:8"}, // given directly they count
                         {"SUM(A1,\"x\")", "e:#VALUE!"},
                         {"SUM(A1:A5)", "e:#DIV/0!"},
+                        {"SUM(0.1,0.2,-0.3)", "n:5.55111512312578e-17"}, // added in order, unlike 0.1+0.2-0.3
                         {"COUNT(A1:A5)", "n:2"},
                         {"COUNT(A1:A4,\"3\",\"x\",1,)", "n:5"},
                         {"COUNTA(A1:A5,B1:B9)", "n:5"},

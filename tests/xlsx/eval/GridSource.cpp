@@ -191,7 +191,7 @@ xlsx::eval::SourceCell GridSource::cell(int sheet, std::uint32_t row, std::uint3
 }
 
 void GridSource::forEachCell(
-    int sheet, std::uint32_t top, std::uint32_t left, std::uint32_t bottom, std::uint32_t right,
+    int sheet, std::uint32_t top, std::uint32_t left, std::uint32_t bottom, std::uint32_t right, bool,
     const std::function<void(std::uint32_t, std::uint32_t, const xlsx::eval::SourceCell&)>& visit) const {
     ++m_reads;
     const auto& cells = m_sheets.at(static_cast<std::size_t>(sheet)).cells;

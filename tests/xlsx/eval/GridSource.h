@@ -47,10 +47,10 @@ public:
     bool hasCells(int sheet) const override;
     xlsx::eval::Extent extent(int sheet) const override;
     xlsx::eval::SourceCell cell(int sheet, std::uint32_t row, std::uint32_t column) const override;
-    void
-    forEachCell(int sheet, std::uint32_t top, std::uint32_t left, std::uint32_t bottom, std::uint32_t right,
-                const std::function<void(std::uint32_t, std::uint32_t, const xlsx::eval::SourceCell&)>& visit)
-        const override;
+    void forEachCell(int sheet, std::uint32_t top, std::uint32_t left, std::uint32_t bottom,
+                     std::uint32_t right, bool formulaTexts,
+                     const std::function<void(std::uint32_t, std::uint32_t, const xlsx::eval::SourceCell&)>&
+                         visit) const override;
     xlsx::eval::RowState rowState(int sheet, std::uint32_t row) const override;
     std::optional<xlsx::eval::NameDefinition> definedName(std::string_view name, int scope) const override;
     bool date1904() const override { return m_date1904; }

@@ -26,6 +26,15 @@ public:
             if (m_rows[i] == original) return static_cast<std::uint32_t>(i + 1);
         return 0;
     }
+    // The original row at `current`, or for an inserted row the original rows around it.
+    std::pair<std::uint32_t, std::uint32_t> originalAt(std::uint32_t current) const {
+        std::uint32_t above = 0;
+        for (std::size_t i = 0; i < current && i < m_rows.size(); ++i)
+            if (m_rows[i] != 0) above = m_rows[i];
+        if (current <= m_rows.size() && m_rows[current - 1] != 0) return {above, above};
+        return {above, above + 1};
+    }
+    std::uint32_t size() const { return static_cast<std::uint32_t>(m_rows.size()); }
 
 private:
     std::vector<std::uint32_t> m_rows;
@@ -69,6 +78,9 @@ TEST(RowShift, MatchesASimulatedSheetUnderRandomInsertions) {
         }
         for (std::uint32_t original = 1; original <= 40; ++original)
             ASSERT_EQ(shift.map(original), sheet.whereIs(original)) << "run " << run << ", row " << original;
+        for (std::uint32_t current = 1; current <= sheet.size(); ++current)
+            ASSERT_EQ(shift.original(current), sheet.originalAt(current))
+                << "run " << run << ", row " << current;
     }
 }
 

@@ -448,6 +448,49 @@ TEST(WorksheetPartSave, HooksRewriteFormulasDropResultsAndEditTheFrame) {
     EXPECT_NE(errorOf([&] { sheet->serialize(losing); }).find("sheetData"), std::string::npos);
 }
 
+TEST(WorksheetPartSave, ComputedResultsAreSavedWithTheirTypeAndTheRestKeepTheirBytes) {
+    Sheet sheet(sheetXml(
+        "<row r=\"1\"><c r=\"A1\"><f>1+1</f></c><c r=\"B1\" t=\"str\"><f>\"a\"</f><v>a</v></c>"
+        "<c r=\"C1\"><f>1=1</f><v>0</v></c><c r=\"D1\"><f>1/0</f></c><c r=\"E1\"><f>2*3</f><v>6</v></c>"
+        "<c r=\"F1\"><f>X()</f><v>1</v></c></row>"));
+    EXPECT_TRUE(sheet->needsComputing(1, 1)) << "no stored result";
+    EXPECT_FALSE(sheet->needsComputing(1, 5));
+    sheet->storeResult(1, 1, xlsx::eval::Value::ofNumber(2.5));
+    sheet->storeResult(1, 2, xlsx::eval::Value::ofText("x<y & \"z\""));
+    sheet->storeResult(1, 3, xlsx::eval::Value::ofBoolean(true));
+    sheet->storeResult(1, 4, xlsx::eval::Value::ofError(xlsx::eval::ErrorCode::Div0));
+    sheet->dropResult(1, 6);
+    EXPECT_FALSE(sheet->needsComputing(1, 1));
+    EXPECT_EQ(show(*sheet, 1, 2), "s:x<y & \"z\"");
+    auto xml = sheet->serialize({});
+    for (std::string cell :
+         {"<c r=\"A1\"><f>1+1</f><v>2.5</v></c>",
+          "<c r=\"B1\" t=\"str\"><f>\"a\"</f><v>x&lt;y &amp; \"z\"</v></c>",
+          "<c r=\"C1\" t=\"b\"><f>1=1</f><v>1</v></c>", "<c r=\"D1\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>",
+          "<c r=\"E1\"><f>2*3</f><v>6</v></c>", "<c r=\"F1\"><f>X()</f></c>"})
+        EXPECT_NE(xml.find(cell), std::string::npos) << cell << " in " << xml;
+    auto again = sheet.reopened();
+    EXPECT_EQ(show(*again, 1, 3), "b:1");
+    EXPECT_EQ(show(*again, 1, 4), "e:#DIV/0!");
+}
+
+TEST(WorksheetPartSave, StaleResultsNeedComputingAgainAtTheirMovedPlace) {
+    Sheet sheet(sheetXml("<row r=\"2\"><c r=\"A2\"><f>1+1</f><v>2</v></c></row>"));
+    sheet->insertRow(1, CopyOrigin::FromLeftOrAbove);
+    EXPECT_FALSE(sheet->needsComputing(3, 1));
+    sheet->markStale(2, 1); // as read: row 2, now row 3
+    EXPECT_TRUE(sheet->needsComputing(3, 1));
+    auto cell = sheet->sourceCell(3, 1);
+    EXPECT_EQ(cell.formula, "1+1");
+    EXPECT_EQ(cell.id, (std::uint64_t{2} << 14) | 1) << "the identity keeps the row as read";
+    sheet->storeResult(3, 1, xlsx::eval::Value::ofNumber(2));
+    EXPECT_FALSE(sheet->needsComputing(3, 1));
+    Sheet full(sheetXml("<row r=\"1\"><c r=\"A1\"><f>1+1</f><v>0</v></c></row>"));
+    full->setFullCalculation(true);
+    EXPECT_TRUE(full->needsComputing(1, 1))
+        << "a workbook asking for full calculation trusts no stored result";
+}
+
 TEST(WorksheetPartSave, EmptySheetDataGrowsAndShrinksBack) {
     std::string xml = kHead + "<dimension ref=\"A1\"/><sheetData/><pageMargins left=\"0.7\"/></worksheet>";
     Sheet sheet(xml);

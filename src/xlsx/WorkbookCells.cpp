@@ -1,0 +1,97 @@
+#include "WorkbookCells.h"
+
+#include "formula/ReferenceShifter.h"
+#include "formula/ReferenceSyntax.h"
+#include "sheets/AsciiCase.h"
+
+namespace xlsx {
+
+WorkbookCells::WorkbookCells(std::vector<Sheet> sheets, const std::vector<DefinedName>& names, bool date1904)
+    : m_sheets(std::move(sheets)), m_names(names), m_date1904(date1904) {
+    for (const auto& sheet : m_sheets)
+        m_sheetOrder.push_back(sheet.name);
+}
+
+bool WorkbookCells::rowsInserted() const {
+    for (const auto& sheet : m_sheets)
+        if (sheet.shift && !sheet.shift->empty()) return true;
+    return false;
+}
+
+std::string WorkbookCells::moved(int sheet, std::string_view formula) const {
+    ShiftContext context{
+        sheet >= 0 ? std::string_view(m_sheets[static_cast<std::size_t>(sheet)].name) : std::string_view(),
+        &m_sheetOrder, [this](std::string_view name) -> const RowShift* {
+            for (const auto& s : m_sheets)
+                if (s.shift && !s.shift->empty() && sheets::equalIgnoringAsciiCase(s.name, name))
+                    return s.shift;
+            return nullptr;
+        }};
+    auto shifted = shiftFormula(formula, context);
+    return shifted ? std::move(*shifted) : std::string(formula);
+}
+
+void WorkbookCells::complete(int sheet, std::uint32_t row, std::uint32_t column,
+                             eval::SourceCell& cell) const {
+    if (!cell.isFormula()) return;
+    auto originalRow = static_cast<std::uint32_t>(cell.id >> 14);
+    cell.id |= static_cast<std::uint64_t>(sheet) << 40;
+    // A current result is read as it is; only a formula to compute needs its text in today's rows.
+    if (cell.current || !rowsInserted()) return;
+    std::string text(cell.formula);
+    if (cell.anchorRow != originalRow || cell.anchorColumn != column)
+        text = translateFormula(text, static_cast<int>(originalRow) - static_cast<int>(cell.anchorRow),
+                                static_cast<int>(column) - static_cast<int>(cell.anchorColumn));
+    m_formula = moved(sheet, text);
+    cell.formula = m_formula;
+    cell.anchorRow = row;
+    cell.anchorColumn = column;
+}
+
+eval::Extent WorkbookCells::extent(int sheet) const {
+    return part(sheet).extent();
+}
+
+eval::SourceCell WorkbookCells::cell(int sheet, std::uint32_t row, std::uint32_t column) const {
+    auto cell = part(sheet).sourceCell(row, column);
+    complete(sheet, row, column, cell);
+    return cell;
+}
+
+void WorkbookCells::forEachCell(
+    int sheet, std::uint32_t top, std::uint32_t left, std::uint32_t bottom, std::uint32_t right,
+    bool formulaTexts,
+    const std::function<void(std::uint32_t, std::uint32_t, const eval::SourceCell&)>& visit) const {
+    part(sheet).forEachSourceCell(
+        top, left, bottom, right, formulaTexts,
+        [&](std::uint32_t row, std::uint32_t column, const eval::SourceCell& found) {
+            if (!found.isFormula()) return visit(row, column, found); // most cells: no copy
+            eval::SourceCell cell = found;
+            complete(sheet, row, column, cell);
+            visit(row, column, cell);
+        });
+}
+
+eval::RowState WorkbookCells::rowState(int sheet, std::uint32_t row) const {
+    return part(sheet).rowState(row);
+}
+
+std::optional<eval::NameDefinition> WorkbookCells::definedName(std::string_view name, int scope) const {
+    for (const auto& defined : m_names) {
+        if (defined.localSheet != scope || !sheets::equalIgnoringAsciiCase(defined.name, name)) continue;
+        if (!rowsInserted()) return eval::NameDefinition{defined.formula, scope};
+        m_nameFormula = moved(scope, defined.formula);
+        return eval::NameDefinition{m_nameFormula, scope};
+    }
+    return std::nullopt;
+}
+
+void WorkbookCells::storeResult(int sheet, std::uint32_t row, std::uint32_t column,
+                                const eval::Value& value) {
+    part(sheet).storeResult(row, column, value);
+    if (!m_planner) return;
+    const RowShift* shift = m_sheets[static_cast<std::size_t>(sheet)].shift;
+    m_planner->markComputed(sheet, shift ? shift->original(row).first : row, column);
+}
+
+} // namespace xlsx

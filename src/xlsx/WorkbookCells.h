@@ -1,0 +1,64 @@
+#pragma once
+
+// The workbook's cells as the formula evaluator reads them: the sheets' parts behind eval::EvalSource.
+// Formula texts keep the numbering they were read with until save; after rows were inserted a formula
+// to compute is given with its references moved to the current rows.
+
+#include "eval/EvalSource.h"
+#include "formula/RecalcPlanner.h"
+#include "formula/RowShift.h"
+#include "parts/WorkbookPart.h"
+#include "parts/WorksheetPart.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace xlsx {
+
+class WorkbookCells final : public eval::EvalSource {
+public:
+    struct Sheet {
+        std::string name;
+        bool cells = false;                   // a worksheet, not a chartsheet or dialog sheet
+        std::function<WorksheetPart&()> part; // parsed on first use
+        const RowShift* shift = nullptr;
+    };
+
+    WorkbookCells(std::vector<Sheet> sheets, const std::vector<DefinedName>& names, bool date1904);
+
+    // Results computed here count as current for the planner too, once there is one.
+    void setPlanner(RecalcPlanner* planner) { m_planner = planner; }
+
+    int sheetCount() const override { return static_cast<int>(m_sheets.size()); }
+    std::string_view sheetName(int sheet) const override {
+        return m_sheets[static_cast<std::size_t>(sheet)].name;
+    }
+    bool hasCells(int sheet) const override { return m_sheets[static_cast<std::size_t>(sheet)].cells; }
+    eval::Extent extent(int sheet) const override;
+    eval::SourceCell cell(int sheet, std::uint32_t row, std::uint32_t column) const override;
+    void forEachCell(int sheet, std::uint32_t top, std::uint32_t left, std::uint32_t bottom,
+                     std::uint32_t right, bool formulaTexts,
+                     const std::function<void(std::uint32_t, std::uint32_t, const eval::SourceCell&)>& visit)
+        const override;
+    eval::RowState rowState(int sheet, std::uint32_t row) const override;
+    std::optional<eval::NameDefinition> definedName(std::string_view name, int scope) const override;
+    bool date1904() const override { return m_date1904; }
+    void storeResult(int sheet, std::uint32_t row, std::uint32_t column, const eval::Value& value) override;
+
+private:
+    WorksheetPart& part(int sheet) const { return m_sheets[static_cast<std::size_t>(sheet)].part(); }
+    bool rowsInserted() const;
+    // The sheet index and formula text of a cell as the evaluator needs them (see the header comment).
+    void complete(int sheet, std::uint32_t row, std::uint32_t column, eval::SourceCell& cell) const;
+    std::string moved(int sheet, std::string_view formula) const;
+
+    std::vector<Sheet> m_sheets;
+    std::vector<std::string> m_sheetOrder;
+    const std::vector<DefinedName>& m_names;
+    bool m_date1904;
+    RecalcPlanner* m_planner = nullptr;
+    mutable std::string m_formula, m_nameFormula;
+};
+
+} // namespace xlsx

@@ -1,0 +1,279 @@
+// The worksheet part's side of formula evaluation: cells as the evaluator reads them, computed results
+// kept in the cell store, results marked stale when what a formula reads changes.
+
+#include "parts/WorksheetPart.h"
+
+#include "formula/ReferenceShifter.h"
+#include "parts/SharedStrings.h"
+#include "parts/WorksheetStore.h"
+#include "xml/XmlText.h"
+
+#include <algorithm>
+
+namespace xlsx {
+
+namespace {
+
+using eval::SourceCell;
+using eval::Value;
+
+constexpr double kDays1900To1904 = 1462;
+
+// The first cell of the row at or after `column`. Rows are mostly filled from column A without gaps,
+// where the cell is found at its own index: one cache line, where a search over the row would take
+// several (a range read walks 100,000 rows this way).
+std::vector<StoredCell>::const_iterator firstInRow(const Block& block, const StoredRow& row,
+                                                   std::uint32_t column) {
+    auto first = block.cells.begin() + row.firstCell;
+    if (column >= 1 && column <= row.cellCount && first[column - 1].column == column)
+        return first + (column - 1);
+    auto last = first + row.cellCount;
+    return std::lower_bound(first, last, column,
+                            [](const StoredCell& cell, std::uint32_t c) { return cell.column < c; });
+}
+
+// The formula's text as read: kept decoded when set here, else the part's bytes (decoded when needed).
+std::string_view rawText(const SheetStore& store, const StoredFormula& formula) {
+    if (formula.text != kNone) return store.formulaTexts[formula.text];
+    std::string_view raw(store.xml.data() + formula.textBegin, formula.textLength);
+    if (!needsDecoding(raw)) return raw;
+    store.scratch.clear();
+    appendDecodedText(store.scratch, raw, true);
+    return store.scratch;
+}
+
+std::uint32_t masterOf(const SheetStore& store, std::uint32_t si) {
+    if (store.masterOfGroup.empty())
+        for (std::uint32_t i = 0; i < store.formulas.size(); ++i)
+            if (store.formulas[i].kind == StoredFormula::Kind::SharedMaster)
+                store.masterOfGroup.emplace(store.formulas[i].si, i);
+    auto found = store.masterOfGroup.find(si);
+    return found == store.masterOfGroup.end() ? kNone : found->second;
+}
+
+bool isCurrent(const SheetStore& store, const StoredCell& cell) {
+    if (cell.flags & StoredCell::kStale) return false;
+    if (cell.flags & StoredCell::kComputed) return true;
+    return !store.fullCalculation && cell.kind != ValueKind::Empty;
+}
+
+SourceCell view(const SheetStore& store, const StoredRow& row, const StoredCell& cell, bool withText) {
+    SourceCell out;
+    switch (cell.kind) {
+    case ValueKind::Empty:
+        break;
+    case ValueKind::Number:
+        out.kind = Value::Kind::Number;
+        out.number = cell.value.number;
+        break;
+    case ValueKind::Date: // read as a 1900 serial whatever the workbook counts from
+        out.kind = Value::Kind::Number;
+        out.number = cell.value.number - (store.date1904 ? kDays1900To1904 : 0);
+        break;
+    case ValueKind::Boolean:
+        out.kind = Value::Kind::Boolean;
+        out.number = cell.value.number;
+        break;
+    case ValueKind::SharedString:
+        out.kind = Value::Kind::Text;
+        out.text = store.sharedStrings->at(cell.value.span[0]);
+        break;
+    case ValueKind::Text:
+        out.kind = Value::Kind::Text;
+        out.text = store.span(cell);
+        break;
+    case ValueKind::Error:
+        out.kind = Value::Kind::Error;
+        out.text = store.span(cell);
+        break;
+    }
+    if (cell.formula == kNone) return out;
+    const StoredFormula& formula = store.formulas[cell.formula];
+    out.anchorRow = row.original;
+    out.anchorColumn = cell.column;
+    out.id = (std::uint64_t{row.original} << 14) | cell.column;
+    out.current = isCurrent(store, cell);
+    if (out.current && !withText) return out;
+    switch (formula.kind) {
+    case StoredFormula::Kind::DataTable:
+        out.blocker = "en datatabell";
+        break;
+    case StoredFormula::Kind::Array:
+        if (formula.hasRef && (formula.refTop != formula.refBottom || formula.refLeft != formula.refRight))
+            out.blocker = "en matriseformel som fyller flere celler";
+        out.array = true;
+        break;
+    case StoredFormula::Kind::SharedChild: {
+        std::uint32_t master = masterOf(store, formula.si);
+        if (master == kNone) {
+            out.blocker = "en delt formel uten sin første celle";
+            break;
+        }
+        const StoredFormula& group = store.formulas[master];
+        // Masters of groups over several cells keep their current row; the text counts as read.
+        out.anchorRow = store.shift.original(group.row).first;
+        out.anchorColumn = group.column;
+        out.formula = rawText(store, group);
+        break;
+    }
+    default:
+        break;
+    }
+    if (formula.kind != StoredFormula::Kind::SharedChild) out.formula = rawText(store, formula);
+    if (out.formula.empty()) {
+        // An empty <f/> gives nothing to compute, but the cell is still a formula cell.
+        if (out.blocker.empty()) out.blocker = "en tom formel";
+        out.formula = " ";
+    }
+    return out;
+}
+
+template <class Visit> void eachFormula(const SheetStore& store, Visit&& visit) {
+    for (const Block& block : store.blocks)
+        for (const StoredRow& row : block.rows) {
+            if (!(row.flags & StoredRow::kHasFormulas)) continue;
+            for (std::uint32_t i = row.firstCell; i < row.firstCell + row.cellCount; ++i)
+                if (block.cells[i].formula != kNone) visit(block, row, block.cells[i]);
+        }
+}
+
+StoredCell* findMutable(SheetStore& store, std::uint32_t row, std::uint32_t column) {
+    return const_cast<StoredCell*>(store.findCell(row, column));
+}
+
+} // namespace
+
+SourceCell WorksheetPart::sourceCell(std::uint32_t row, std::uint32_t column) const {
+    const SheetStore& store = *m_store;
+    SheetStore::RowPosition position = store.findRow(row);
+    if (!position.found) return {};
+    const Block& block = store.blocks[position.block];
+    const StoredRow& stored = block.rows[position.row];
+    auto it = firstInRow(block, stored, column);
+    if (it == block.cells.begin() + stored.firstCell + stored.cellCount || it->column != column) return {};
+    return view(store, stored, *it, false);
+}
+
+void WorksheetPart::forEachSourceCell(
+    std::uint32_t top, std::uint32_t left, std::uint32_t bottom, std::uint32_t right, bool formulaTexts,
+    const std::function<void(std::uint32_t, std::uint32_t, const SourceCell&)>& visit) const {
+    const SheetStore& store = *m_store;
+    SheetStore::RowPosition position = store.findRow(top);
+    for (std::size_t b = position.block; b < store.blocks.size(); ++b) {
+        const Block& block = store.blocks[b];
+        for (std::size_t r = b == position.block ? position.row : 0; r < block.rows.size(); ++r) {
+            const StoredRow& row = block.rows[r];
+            std::uint32_t number = block.number(row);
+            if (number > bottom) return;
+            auto end = block.cells.begin() + row.firstCell + row.cellCount;
+            for (auto it = firstInRow(block, row, left); it != end && it->column <= right; ++it) {
+                if (it->kind == ValueKind::Empty && it->formula == kNone) continue;
+                // The visit may read other cells, which moves the store's block cursor: keep our own.
+                visit(number, it->column, view(store, row, *it, formulaTexts));
+            }
+        }
+    }
+}
+
+eval::Extent WorksheetPart::extent() const {
+    const SheetStore& store = *m_store;
+    if (!store.extent) {
+        std::uint32_t rows = 0, columns = 0;
+        for (const Block& block : store.blocks)
+            for (const StoredRow& row : block.rows) {
+                if (row.cellCount == 0) continue;
+                rows = block.number(row);
+                columns =
+                    std::max<std::uint32_t>(columns, block.cells[row.firstCell + row.cellCount - 1].column);
+            }
+        store.extent = {rows, columns};
+    }
+    return {store.extent->first, store.extent->second};
+}
+
+bool WorksheetPart::needsComputing(std::uint32_t row, std::uint32_t column) const {
+    const StoredCell* cell = m_store->findCell(row, column);
+    return cell && cell->formula != kNone && !isCurrent(*m_store, *cell);
+}
+
+void WorksheetPart::setFullCalculation(bool on) {
+    m_store->fullCalculation = on;
+}
+
+void WorksheetPart::storeResult(std::uint32_t row, std::uint32_t column, const Value& value) {
+    SheetStore& store = *m_store;
+    StoredCell* cell = findMutable(store, row, column);
+    if (!cell || cell->formula == kNone) return;
+    auto keepText = [&](std::string_view text) {
+        cell->value.span[0] = static_cast<std::uint32_t>(store.arena.size());
+        cell->value.span[1] = static_cast<std::uint32_t>(text.size());
+        store.arena.append(text);
+        cell->flags |= StoredCell::kInArena;
+    };
+    switch (value.kind) {
+    case Value::Kind::Empty:
+    case Value::Kind::Number:
+        cell->kind = ValueKind::Number;
+        cell->value.number = value.number;
+        break;
+    case Value::Kind::Boolean:
+        cell->kind = ValueKind::Boolean;
+        cell->value.number = value.number != 0 ? 1 : 0;
+        break;
+    case Value::Kind::Text:
+        cell->kind = ValueKind::Text;
+        keepText(value.text);
+        break;
+    case Value::Kind::Error:
+        cell->kind = ValueKind::Error;
+        keepText(eval::errorLiteral(value.error));
+        break;
+    }
+    cell->flags = static_cast<std::uint8_t>((cell->flags | StoredCell::kComputed) &
+                                            ~(StoredCell::kStale | StoredCell::kDropResult));
+    store.dirty = true;
+}
+
+void WorksheetPart::markStale(std::uint32_t originalRow, std::uint32_t column) {
+    SheetStore& store = *m_store;
+    StoredCell* cell = findMutable(store, store.shift.map(originalRow), column);
+    if (cell && cell->formula != kNone) cell->flags |= StoredCell::kStale;
+}
+
+void WorksheetPart::dropResult(std::uint32_t row, std::uint32_t column) {
+    SheetStore& store = *m_store;
+    StoredCell* cell = findMutable(store, row, column);
+    if (!cell || cell->formula == kNone) return;
+    cell->flags = static_cast<std::uint8_t>((cell->flags | StoredCell::kDropResult) & ~StoredCell::kComputed);
+    store.dirty = true;
+}
+
+void WorksheetPart::forEachFormulaCell(
+    const std::function<void(std::uint32_t, std::uint32_t, std::uint32_t, bool)>& visit) const {
+    const SheetStore& store = *m_store;
+    eachFormula(store, [&](const Block& block, const StoredRow& row, const StoredCell& cell) {
+        bool outdated =
+            (cell.flags & StoredCell::kStale) || (!(cell.flags & StoredCell::kComputed) &&
+                                                  (store.fullCalculation || cell.kind == ValueKind::Empty));
+        visit(block.number(row), cell.column, row.original, outdated);
+    });
+}
+
+void WorksheetPart::forEachFormulaAsRead(
+    const std::function<void(std::uint32_t, std::uint32_t, std::string_view)>& visit) const {
+    const SheetStore& store = *m_store;
+    std::string translated;
+    eachFormula(store, [&](const Block&, const StoredRow& row, const StoredCell& cell) {
+        SourceCell source = view(store, row, cell, true);
+        if (source.anchorRow == row.original && source.anchorColumn == cell.column) {
+            visit(row.original, cell.column, source.formula);
+            return;
+        }
+        translated = translateFormula(source.formula,
+                                      static_cast<int>(row.original) - static_cast<int>(source.anchorRow),
+                                      static_cast<int>(cell.column) - static_cast<int>(source.anchorColumn));
+        visit(row.original, cell.column, translated);
+    });
+}
+
+} // namespace xlsx

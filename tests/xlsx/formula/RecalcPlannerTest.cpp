@@ -1,0 +1,82 @@
+#include "formula/RecalcPlanner.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+namespace {
+
+using xlsx::RecalcPlanner;
+
+// Formulas by "sheet!row:column" as the planner reports them stale.
+struct Recorder {
+    std::multiset<std::string> stale;
+    RecalcPlanner::OnStale marker() {
+        return [this](int sheet, std::uint32_t row, std::uint32_t column) {
+            stale.insert(std::to_string(sheet) + "!" + std::to_string(row) + ":" + std::to_string(column));
+        };
+    }
+    std::multiset<std::string> take() { return std::exchange(stale, {}); }
+};
+
+RecalcPlanner stockPlanner() {
+    RecalcPlanner planner({"Lager", "Oversikt"});
+    planner.addDefinedName("Summen", -1, "Lager!$B$1");
+    planner.addFormula(0, 1, 2, "SUM(A1:A5)"); // B1
+    planner.addFormula(0, 1, 4, "B1*2");       // D1
+    planner.addFormula(0, 1, 3, "2*3");        // C1
+    planner.addFormula(0, 1, 5, "NOW()");      // E1
+    planner.addFormula(1, 1, 1, "Summen+1");   // Oversikt A1
+    planner.addFormula(1, 2, 1, "Lager!A9");   // Oversikt A2
+    planner.index();
+    return planner;
+}
+
+TEST(RecalcPlanner, AWriteMakesStaleWhatReadsItThroughFormulasNamesAndVolatiles) {
+    auto planner = stockPlanner();
+    Recorder recorder;
+    planner.markWritten(0, {2, 2}, 1, recorder.marker());
+    EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"0!1:2", "0!1:4", "0!1:5", "1!1:1"}));
+    EXPECT_TRUE(planner.stale(0, 1, 4));
+    EXPECT_FALSE(planner.changed(0, 1, 3));
+    EXPECT_FALSE(planner.changed(1, 2, 1));
+    EXPECT_TRUE(planner.changesOn(1));
+}
+
+TEST(RecalcPlanner, AComputedResultStaysCurrentUntilWhatItReadsChangesAgain) {
+    auto planner = stockPlanner();
+    Recorder recorder;
+    planner.markWritten(0, {2, 2}, 1, recorder.marker());
+    recorder.take();
+    // While B1 is stale, what reads it is too: a second write finds nothing new to report.
+    planner.markComputed(0, 1, 5);
+    planner.markWritten(0, {3, 3}, 1, recorder.marker());
+    EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"0!1:5"})) << "only the recomputed volatile";
+    for (std::uint32_t column : {2u, 4u, 5u})
+        planner.markComputed(0, 1, column);
+    planner.markWritten(0, {4, 4}, 1, recorder.marker());
+    EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"0!1:2", "0!1:4", "0!1:5"}));
+    EXPECT_TRUE(planner.changed(0, 1, 2)) << "changed since read, whatever was computed since";
+}
+
+TEST(RecalcPlanner, InsertedRowsReachTheRangesSpanningThemAndPositionalFormulas) {
+    RecalcPlanner planner({"Lager"});
+    planner.addFormula(0, 1, 2, "SUM(A1:A5)"); // B1
+    planner.addFormula(0, 2, 2, "SUM(A3:A5)"); // B2
+    planner.addFormula(0, 3, 2, "ROW()");      // B3
+    planner.addFormula(0, 4, 2, "A2");         // B4
+    planner.addFormula(0, 5, 2, "SUM(A:A)");   // B5
+    planner.index();
+    Recorder recorder;
+    // A row between rows 2 and 3 as read: SUM(A3:A5) only moves, A2 stays.
+    planner.markInsertedRow(0, {2, 3}, recorder.marker());
+    EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"0!1:2", "0!3:2", "0!5:2"}));
+    for (auto [row, column] : {std::pair{1u, 2u}, {3u, 2u}, {5u, 2u}})
+        planner.markComputed(0, row, column);
+    // A value written into that inserted row is read only by the ranges around it.
+    planner.markWritten(0, {2, 3}, 1, recorder.marker());
+    EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"0!1:2", "0!5:2"}));
+}
+
+} // namespace
