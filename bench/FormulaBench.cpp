@@ -4,6 +4,7 @@
 //
 // usage: formula_bench DIR   (make DIR with bench/make_formula_workload.py)
 
+#include "BenchClock.h"
 #include "sheets/CellText.h"
 #include "sheets/Workbook.h"
 #include "xlsx/XlsxWorkbook.h"
@@ -14,24 +15,13 @@
 #include <filesystem>
 #include <random>
 #include <string>
-#include <sys/resource.h>
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// User and system CPU time of the process: on a busy machine closer to the work done than wall time.
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto sec = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return sec(usage.ru_utime) + sec(usage.ru_stime);
-}
+using bench::Clock;
+using bench::cpuSeconds;
+using bench::since;
 
 // The stock sheet's layout (two dimensions): length G, quantity H, kg/m I, weight J; the totals row is
 // the last row, with its SUM in J.

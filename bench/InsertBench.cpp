@@ -5,6 +5,7 @@
 // usage: insert_bench WORKBOOK.xlsx [more workbooks of other sizes ...]
 //        (make them with bench/make_insert_workload.py)
 
+#include "BenchClock.h"
 #include "sheets/Workbook.h"
 #include "xlsx/XlsxWorkbook.h"
 
@@ -12,15 +13,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
-#include <sys/resource.h>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using bench::Clock;
+using bench::since;
 
 struct Timing {
     int rows = 0;

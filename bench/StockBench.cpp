@@ -5,6 +5,7 @@
 // Run one workload per process: the peak memory is the process's. The engine parses a sheet when it
 // is first used, so "open" is the package alone and the walk includes parsing the sheets it visits.
 
+#include "BenchClock.h"
 #include "sheets/Workbook.h"
 #include "stock/UpdateRun.h"
 #include "stock/UserInterface.h"
@@ -20,26 +21,15 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <utility>
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// User and system CPU time of the process: on a busy machine closer to the work done than wall time.
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto sec = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return sec(usage.ru_utime) + sec(usage.ru_stime);
-}
+using bench::Clock;
+using bench::cpuSeconds;
+using bench::since;
 
 long peakMiB() {
     rusage usage{};
