@@ -33,8 +33,10 @@ void AtomicFile::fail(int error) const {
 }
 
 void AtomicFile::begin() {
+    // Appended, not "." + name: GCC 12 at -O2 and above reports a false overlap (-Wrestrict) there.
     std::string pattern =
-        (m_target.parent_path() / ("." + m_target.filename().string() + ".lagres-XXXXXX")).string();
+        (m_target.parent_path() / std::string(".").append(m_target.filename().string()).append(".lagres-XXXXXX"))
+            .string();
     // mkostemp opens with O_EXCL, so an existing file of that name is never reused.
     m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (m_fd < 0) {
