@@ -1,0 +1,16 @@
+#pragma once
+
+// Mutation inside the package: most byte flips in a zip file only break its checksums, so the
+// fuzzer would hardly ever reach the XML. This opens the zip, lets libFuzzer mutate one entry's
+// uncompressed bytes (or its name), and packs it again with correct checksums.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace fuzz {
+
+// Mutates the package in data[0, size) in place; returns the new size (at most maxSize), or 0 when
+// the input is no readable zip or the result would not fit.
+std::size_t mutateEntry(std::uint8_t* data, std::size_t size, std::size_t maxSize, unsigned seed);
+
+} // namespace fuzz
