@@ -93,11 +93,15 @@ std::size_t mutateEntry(std::uint8_t* data, std::size_t size, std::size_t maxSiz
     std::vector<Entry> entries;
     if (!unpack(data, size, entries)) return 0;
     std::minstd_rand random(seed);
-    // Sheets, the workbook part and shared strings are where the engine does most; pick them often.
+    // The parts readers work on (sheets, workbook, shared strings; an OpenDocument's content and
+    // styles) get most mutations.
     std::vector<std::size_t> likely;
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        if (entries[i].name.find("xl/") == 0 && entries[i].name.find("theme") == std::string::npos)
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto& name = entries[i].name;
+        if ((name.find("xl/") == 0 && name.find("theme") == std::string::npos) || name == "content.xml" ||
+            name == "styles.xml" || name == "mimetype")
             likely.push_back(i);
+    }
     const auto& pool = likely.empty() || random() % 4 == 0 ? std::vector<std::size_t>() : likely;
     const std::size_t pick = pool.empty() ? random() % entries.size() : pool[random() % pool.size()];
     auto& entry = entries[pick];
@@ -132,6 +136,13 @@ std::size_t mutateEntry(std::uint8_t* data, std::size_t size, std::size_t maxSiz
     if (!pack(entries, packed) || packed.size() > maxSize) return 0;
     std::memcpy(data, packed.data(), packed.size());
     return packed.size();
+}
+
+std::size_t mutatePackage(std::uint8_t* data, std::size_t size, std::size_t maxSize, unsigned seed) {
+    if (seed % 4 != 0) {
+        if (std::size_t mutated = mutateEntry(data, size, maxSize, seed / 4)) return mutated;
+    }
+    return LLVMFuzzerMutate(data, size, maxSize);
 }
 
 } // namespace fuzz

@@ -13,4 +13,8 @@ namespace fuzz {
 // the input is no readable zip or the result would not fit.
 std::size_t mutateEntry(std::uint8_t* data, std::size_t size, std::size_t maxSize, unsigned seed);
 
+// The custom mutator of the package targets: mostly mutateEntry, one mutation in four (and whatever
+// mutateEntry cannot do) on the raw bytes, so the zip layer itself is fuzzed as well.
+std::size_t mutatePackage(std::uint8_t* data, std::size_t size, std::size_t maxSize, unsigned seed);
+
 } // namespace fuzz

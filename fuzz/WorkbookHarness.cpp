@@ -1,5 +1,6 @@
-#include "XlsxHarness.h"
+#include "WorkbookHarness.h"
 
+#include "orders/Opener.h"
 #include "sheets/Error.h"
 #include "xlsx/XlsxWorkbook.h"
 
@@ -40,7 +41,7 @@ unsigned long readSheet(sheets::Worksheet& sheet) {
 
 // Reads every sheet; a sheet that cannot be read does not stop the others.
 unsigned long readAll(sheets::Workbook& book) {
-    unsigned long sum = 0;
+    unsigned long sum = book.activeSheet().name().size();
     for (int index = 1; index <= book.sheetCount(); ++index) {
         try {
             sum += readSheet(book.sheet(index));
@@ -83,8 +84,7 @@ void save(sheets::Workbook& book) {
 
 } // namespace
 
-void exerciseXlsx(const std::uint8_t* data, std::size_t size, const std::filesystem::path& folder) {
-    const auto path = folder / "Lager.xlsx";
+void exercise(Open open, const std::uint8_t* data, std::size_t size, const std::filesystem::path& path) {
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
@@ -93,14 +93,14 @@ void exerciseXlsx(const std::uint8_t* data, std::size_t size, const std::filesys
     volatile unsigned long sink = 0;
 
     try {
-        auto book = xlsx::openWorkbook(path, sheets::OpenMode::ReadOnly);
+        auto book = open(path, sheets::OpenMode::ReadOnly);
         sink = sink + readAll(*book);
     } catch (const sheets::Error&) {
     }
 
     bool saved = false;
     try {
-        auto book = xlsx::openWorkbook(path, sheets::OpenMode::ReadWrite);
+        auto book = open(path, sheets::OpenMode::ReadWrite);
         bool edited = false;
         for (int index = 1; index <= book->sheetCount(); ++index) {
             try {
@@ -123,7 +123,7 @@ void exerciseXlsx(const std::uint8_t* data, std::size_t size, const std::filesys
         // What we saved must open and read again: a save must never turn a readable workbook into
         // one we cannot read ourselves.
         try {
-            auto book = xlsx::openWorkbook(path, sheets::OpenMode::ReadOnly);
+            auto book = open(path, sheets::OpenMode::ReadOnly);
             sink = sink + readAll(*book);
         } catch (const sheets::Error& error) {
             fault(std::string("the saved workbook does not open again: ") + error.what());
@@ -131,10 +131,19 @@ void exerciseXlsx(const std::uint8_t* data, std::size_t size, const std::filesys
     }
 
     std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+    for (const auto& entry : std::filesystem::directory_iterator(path.parent_path(), ignored)) {
         if (entry.path() != path) fault("a save left " + entry.path().string() + " behind");
         std::filesystem::remove_all(entry.path(), ignored);
     }
+}
+
+void exerciseXlsx(const std::uint8_t* data, std::size_t size, const std::filesystem::path& folder) {
+    exercise(xlsx::openWorkbook, data, size, folder / "Lager.xlsx");
+}
+
+void exerciseOrder(const std::uint8_t* data, std::size_t size, const std::filesystem::path& folder,
+                   const char* extension) {
+    exercise(orders::openWorkbook, data, size, folder / (std::string("Bestilling") + extension));
 }
 
 } // namespace fuzz
