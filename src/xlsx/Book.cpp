@@ -38,11 +38,7 @@ void Book::load() {
     if (!package().contains(workbookPart))
         failCorrupt(m_place, "arbeidsbokdelen " + inQuotes(workbookPart) + " mangler");
 
-    m_workbook = std::make_unique<WorkbookPart>(package().read(workbookPart), m_place.withPart(workbookPart));
-    auto relsPart = Relationships::partFor(workbookPart);
-    m_workbookRels = std::make_unique<Relationships>(
-        workbookPart, package().contains(relsPart) ? package().read(relsPart) : "",
-        m_place.withPart(relsPart));
+    readWorkbookParts(workbookPart);
 
     if (const auto* rel = m_workbookRels->byType("sharedStrings")) {
         m_sharedStringsPart = m_workbookRels->resolve(*rel);
@@ -61,6 +57,11 @@ void Book::load() {
     for (const auto& entry : m_workbook->sheets()) {
         const Relationship* rel = m_workbookRels->byId(entry.relationshipId);
         if (!rel) failCorrupt(m_place, "arket " + inQuotes(entry.name) + " peker ikke på noen del");
+        // The application tells sheets apart by name, ignoring case; formulas could not say which is meant.
+        for (const auto& name : m_sheetOrder)
+            if (sheets::equalIgnoringAsciiCase(name, entry.name))
+                failCorrupt(m_place,
+                            "to ark har samme navn, " + inQuotes(name) + " og " + inQuotes(entry.name));
         auto part = m_workbookRels->resolve(*rel);
         auto kind = sheetKindOf(rel->type);
         if (kind == SheetKind::Worksheet && !package().contains(part))
@@ -70,6 +71,14 @@ void Book::load() {
         m_sheetOrder.push_back(entry.name);
     }
     if (m_sheets.empty()) failCorrupt(m_place, "den har ingen ark");
+}
+
+void Book::readWorkbookParts(const std::string& workbookPart) {
+    m_workbook = std::make_unique<WorkbookPart>(package().read(workbookPart), m_place.withPart(workbookPart));
+    auto relsPart = Relationships::partFor(workbookPart);
+    m_workbookRels = std::make_unique<Relationships>(
+        workbookPart, package().contains(relsPart) ? package().read(relsPart) : "",
+        m_place.withPart(relsPart));
 }
 
 sheets::Worksheet& Book::sheet(int index) {

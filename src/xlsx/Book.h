@@ -44,9 +44,12 @@ public:
 private:
     // Reads the package's workbook-level parts; the sheets are parsed on first use.
     void load();
+    // The workbook part and its relationships, as the package holds them now.
+    void readWorkbookParts(const std::string& workbookPart);
     Package& package() const { return *m_package; }
 
-    // The save, step by step.
+    // The save, step by step: stageChanges() writes every changed part into the package.
+    void stageChanges();
     const RowShift* shiftOf(std::string_view sheetName) const;
     ShiftContext shiftContext(std::string_view formulaSheet) const;
     void writeChangedSheets(bool rowsInserted);

@@ -182,24 +182,44 @@ void Book::addSharedStringsPart() {
     package().write(kContentTypes, types.serialize());
 }
 
+void Book::stageChanges() {
+    bool rowsInserted = std::any_of(m_sheets.begin(), m_sheets.end(),
+                                    [](const auto& sheet) { return !sheet->shift().empty(); });
+    writeChangedSheets(rowsInserted);
+    if (rowsInserted) shiftWorkbookParts();
+    if (m_sharedStrings.dirty()) {
+        if (m_sharedStringsPart.empty()) addSharedStringsPart();
+        package().write(m_sharedStringsPart, m_sharedStrings.serialize());
+    }
+    // The calculation chain lists formula cells by position; the application rebuilds it.
+    dropCalcChain();
+    m_workbook->requestFullCalculationOnLoad();
+    if (m_workbook->dirty()) package().write(m_workbook->partName(), m_workbook->serialize());
+}
+
 void Book::save() {
     requireWritable(kCannotSave, m_place);
     refuseIfLocked(m_place.file);
     if (m_changed) {
-        bool rowsInserted = std::any_of(m_sheets.begin(), m_sheets.end(),
-                                        [](const auto& sheet) { return !sheet->shift().empty(); });
-        writeChangedSheets(rowsInserted);
-        if (rowsInserted) shiftWorkbookParts();
-        if (m_sharedStrings.dirty()) {
-            if (m_sharedStringsPart.empty()) addSharedStringsPart();
-            package().write(m_sharedStringsPart, m_sharedStrings.serialize());
+        // The workbook-level parts are edited as fresh copies read from the file's bytes, and the
+        // package keeps the parts written beside its own entries until the file is replaced. A save
+        // that fails drops both, so that trying again starts where this attempt started: shifting a
+        // defined name twice, or finding its own calculation chain gone, would corrupt the next save.
+        auto workbook = std::move(m_workbook);
+        auto workbookRels = std::move(m_workbookRels);
+        const auto sharedStringsPart = m_sharedStringsPart;
+        try {
+            readWorkbookParts(workbook->partName());
+            stageChanges();
+            package().save();
+        } catch (...) {
+            package().discardChanges();
+            m_workbook = std::move(workbook);
+            m_workbookRels = std::move(workbookRels);
+            m_sharedStringsPart = sharedStringsPart;
+            throw;
         }
-        // The calculation chain lists formula cells by position; the application rebuilds it.
-        dropCalcChain();
-        m_workbook->requestFullCalculationOnLoad();
-        if (m_workbook->dirty()) package().write(m_workbook->partName(), m_workbook->serialize());
     }
-    package().save();
     // Everything recorded so far is in the file now: start again from it, so that a further change and
     // save never applies the same insertions twice.
     m_changed = false;

@@ -23,15 +23,6 @@ std::map<std::string, std::string> snapshot(const std::filesystem::path& folder)
     return files;
 }
 
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const sheets::Error& error) {
-        return error.what();
-    }
-    return "(ingen feil)";
-}
-
 namespace {
 
 void readSheet(sheets::Worksheet& sheet) {

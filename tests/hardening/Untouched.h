@@ -4,7 +4,6 @@
 // Norwegian, named the file, and left the folder exactly as it was.
 
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <string>
 
@@ -12,9 +11,6 @@ namespace hardening {
 
 // Every entry of a folder with the size and hash of its bytes (folders as such).
 std::map<std::string, std::string> snapshot(const std::filesystem::path& folder);
-
-// The message of the sheets::Error that `action` throws, or "(ingen feil)" when it throws none.
-std::string errorOf(const std::function<void()>& action);
 
 // Opens the workbook for writing, reads every sheet, writes a cell and inserts a row on each
 // worksheet that takes them, and saves: what a booking run does to an inventory.

@@ -5,6 +5,7 @@
 
 #include "sheets/Error.h"
 #include "support/Child.h"
+#include "support/ErrorOf.h"
 #include "support/TestPaths.h"
 #include "xlsx/XlsxWorkbook.h"
 
@@ -15,7 +16,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using hardening::errorOf;
+using testsupport::errorOf;
 using testsupport::TempDir;
 
 // The message's check as an exit code, for the child: 0 when it names the file and the cause.

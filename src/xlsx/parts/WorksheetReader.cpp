@@ -1,6 +1,7 @@
 #include "parts/WorksheetStore.h"
 
 #include "formula/CellRef.h"
+#include "xml/Dom.h"
 #include "xml/XmlScan.h"
 #include "xml/XmlText.h"
 
@@ -523,6 +524,7 @@ private:
 void readWorksheet(SheetStore& store) {
     if (store.xml.size() >= std::numeric_limits<std::uint32_t>::max())
         store.place.fail(kCannotRead, "delen er for stor");
+    dom::refuseDocumentType(store.xml, store.place);
     Reader(store).run();
 }
 
