@@ -1,6 +1,7 @@
 #include "Book.h"
 
 #include "sheets/AsciiCase.h"
+#include "shift/PartShifter.h"
 
 namespace xlsx {
 
@@ -25,6 +26,7 @@ void Book::load() {
     m_sharedStrings = SharedStrings();
     m_sharedStringsPart.clear();
     m_styles = Styles();
+    m_pivotAreas.clear();
     if (sheets::toLowerAscii(m_place.file.extension().string()) == ".xlsb")
         m_place.fail(kCannotOpen, kBinary);
 
@@ -93,6 +95,26 @@ sheets::Worksheet& Book::activeSheet() {
 
 void Book::requireWritable(std::string_view action, const Place& where) const {
     if (m_mode != sheets::OpenMode::ReadWrite) where.fail(action, "arbeidsboken er åpnet bare for lesing");
+}
+
+void Book::refuseSplittingPivotTables(const Sheet& sheet, const RowShift& shift,
+                                      std::string_view action) const {
+    auto [found, added] = m_pivotAreas.try_emplace(sheet.index());
+    auto& areas = found->second;
+    if (added) {
+        auto relsPart = Relationships::partFor(sheet.partName());
+        if (package().contains(relsPart)) {
+            Relationships rels(sheet.partName(), package().read(relsPart), sheet.place().withPart(relsPart));
+            for (const auto& rel : rels.all()) {
+                if (rel.external || !rel.type.ends_with("/pivotTable")) continue;
+                auto part = rels.resolve(rel);
+                if (package().contains(part))
+                    areas.push_back(pivotTableLocation(package().read(part), sheet.place().withPart(part)));
+            }
+        }
+    }
+    for (const auto& area : areas)
+        if (insertsInside(shift, area)) sheet.place().fail(action, pivotTableSplit(area));
 }
 
 std::unique_ptr<WorksheetPart> Book::loadWorksheet(const Sheet& sheet) const {

@@ -16,6 +16,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,6 +41,9 @@ public:
     void requireWritable(std::string_view action, const Place& where) const;
     std::unique_ptr<WorksheetPart> loadWorksheet(const Sheet& sheet) const;
     void noteChange() { m_changed = true; }
+    // Refuses, failing with `action` naming the sheet, when `shift` (the sheet's insertions with the
+    // next one) would put rows inside a pivot table on the sheet.
+    void refuseSplittingPivotTables(const Sheet& sheet, const RowShift& shift, std::string_view action) const;
 
 private:
     // Reads the package's workbook-level parts; the sheets are parsed on first use.
@@ -71,6 +75,8 @@ private:
     std::vector<std::unique_ptr<Sheet>> m_sheets;
     std::vector<std::string> m_sheetOrder;
     bool m_changed = false;
+    // The areas of the pivot tables on each sheet (by index), as the file has them; read when needed.
+    mutable std::map<int, std::vector<std::string>> m_pivotAreas;
 };
 
 } // namespace xlsx

@@ -70,6 +70,9 @@ void Sheet::insertRow(int row, sheets::CopyOrigin origin) {
     const std::string action = "Kan ikke sette inn rad " + std::to_string(row) + " i";
     m_book.requireWritable(action, place());
     auto at = position(row, 1, action).row();
+    RowShift next = m_shift;
+    next.insert(at);
+    m_book.refuseSplittingPivotTables(*this, next, action);
     part().insertRow(at, origin);
     m_shift.insert(at);
     m_insertions.push_back({at, origin});

@@ -1,6 +1,7 @@
 #include "parts/WorkbookPart.h"
 
 #include "xml/Dom.h"
+#include "xml/XmlScan.h"
 
 #include <cstring>
 
@@ -10,10 +11,6 @@ namespace {
 
 using dom::attribute;
 using dom::child;
-
-bool isTrue(std::string_view value) {
-    return value == "1" || value == "true";
-}
 
 } // namespace
 
@@ -37,7 +34,7 @@ WorkbookPart::WorkbookPart(std::string_view xml, Place place)
         int tab = attribute(view, "activeTab").as_int(0);
         m_activeTab = tab >= 0 && tab < static_cast<int>(m_sheets.size()) ? tab : 0;
     }
-    m_date1904 = isTrue(attribute(child(workbook, "workbookPr"), "date1904").value());
+    m_date1904 = scan::isTrue(attribute(child(workbook, "workbookPr"), "date1904").value());
     for (auto name : child(workbook, "definedNames").children()) {
         if (!dom::isElement(name, "definedName")) continue;
         auto local = attribute(name, "localSheetId");
@@ -80,7 +77,7 @@ void WorkbookPart::requestFullCalculationOnLoad() {
                       : workbook.prepend_child(qualified.c_str());
     }
     auto flag = attribute(calcPr, "fullCalcOnLoad");
-    if (flag && isTrue(flag.value())) return;
+    if (flag && scan::isTrue(flag.value())) return;
     if (!flag) flag = calcPr.append_attribute("fullCalcOnLoad");
     flag.set_value("1");
     m_dirty = true;

@@ -107,6 +107,9 @@ struct SheetStore {
     mutable std::unordered_map<std::uint32_t, std::vector<std::pair<std::uint32_t, std::uint32_t>>>
         groupReads;
     bool dirty = false;
+    // <sheetProtection>: the sheet is protected, and whether inserting rows is among what it allows.
+    bool sheetProtected = false;
+    bool insertRowsAllowed = false;
 
     mutable std::size_t lastBlock = 0; // where the previous lookup ended: the walk reads row after row
 
