@@ -42,7 +42,9 @@ std::unique_ptr<OleFile> OleFile::open(const std::filesystem::path& path) {
     GObjectPtr<GsfInfile> ole(gsf_infile_msole_new(file.get(), &error));
     if (error) g_error_free(error);
     if (!ole) return nullptr;
-    return std::unique_ptr<OleFile>(new OleFile(std::make_unique<Handles>(std::move(file), std::move(ole))));
+    // Braces, not make_unique: clang 14 (the fuzz build) cannot build an aggregate from parentheses.
+    return std::unique_ptr<OleFile>(
+        new OleFile(std::unique_ptr<Handles>(new Handles{std::move(file), std::move(ole)})));
 }
 
 bool OleFile::hasStream(const char* name) const {

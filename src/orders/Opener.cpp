@@ -76,6 +76,13 @@ void refuseWriting(const std::filesystem::path& path, sheets::OpenMode mode, con
                         "-formatet, som bare kan leses her; lagre den som .xlsx i regnearkprogrammet først");
 }
 
+// A damaged .xls may leave its reader without any sheet; a workbook has at least one, and the run
+// reads the active one.
+std::unique_ptr<sheets::Workbook> requireSheets(std::unique_ptr<sheets::Workbook> book) {
+    if (book->sheetCount() == 0) failOpen(book->path(), "filen er skadet: arbeidsboken har ingen ark");
+    return book;
+}
+
 [[noreturn]] void refuseVersion(const std::filesystem::path& path, const std::string& version) {
     failOpen(path, "arbeidsboken er i et gammelt .xls-format (" + version +
                        ") som ikke kan leses her; åpne den i regnearkprogrammet og lagre den som .xlsx");
@@ -98,7 +105,7 @@ std::unique_ptr<sheets::Workbook> openCompound(const std::filesystem::path& path
     if (biff.encrypted) failOpen(path, kPasswordCause);
     if (biff.version == 0) refuseVersion(path, "ukjent BIFF-versjon");
     if (!biff.damage.empty()) failOpen(path, "filen er skadet: " + biff.damage);
-    return readXls(path, std::move(biff));
+    return requireSheets(readXls(path, std::move(biff)));
 }
 
 // Excel 2.1 to 4.0 saved a sheet as a bare BIFF stream; FreeXL reads the single worksheets of
@@ -115,7 +122,7 @@ std::unique_ptr<sheets::Workbook> openBareBiff(const std::filesystem::path& path
     if (type == 0x0809) refuseVersion(path, version);
     if (sheetType == 0x0100) refuseVersion(path, version + "-arbeidsbok med flere ark");
     if (sheetType != 0x0010) refuseVersion(path, version + " som ikke er et regneark");
-    return readLegacyXls(path);
+    return requireSheets(readLegacyXls(path));
 }
 
 } // namespace

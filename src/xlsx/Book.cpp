@@ -1,6 +1,7 @@
 #include "Book.h"
 
 #include "sheets/AsciiCase.h"
+#include "shift/PartShifter.h"
 
 namespace xlsx {
 
@@ -25,6 +26,7 @@ void Book::load() {
     m_sharedStrings = SharedStrings();
     m_sharedStringsPart.clear();
     m_styles = Styles();
+    m_pivotAreas.clear();
     if (sheets::toLowerAscii(m_place.file.extension().string()) == ".xlsb")
         m_place.fail(kCannotOpen, kBinary);
 
@@ -38,11 +40,7 @@ void Book::load() {
     if (!package().contains(workbookPart))
         failCorrupt(m_place, "arbeidsbokdelen " + inQuotes(workbookPart) + " mangler");
 
-    m_workbook = std::make_unique<WorkbookPart>(package().read(workbookPart), m_place.withPart(workbookPart));
-    auto relsPart = Relationships::partFor(workbookPart);
-    m_workbookRels = std::make_unique<Relationships>(
-        workbookPart, package().contains(relsPart) ? package().read(relsPart) : "",
-        m_place.withPart(relsPart));
+    readWorkbookParts(workbookPart);
 
     if (const auto* rel = m_workbookRels->byType("sharedStrings")) {
         m_sharedStringsPart = m_workbookRels->resolve(*rel);
@@ -61,6 +59,11 @@ void Book::load() {
     for (const auto& entry : m_workbook->sheets()) {
         const Relationship* rel = m_workbookRels->byId(entry.relationshipId);
         if (!rel) failCorrupt(m_place, "arket " + inQuotes(entry.name) + " peker ikke på noen del");
+        // The application tells sheets apart by name, ignoring case; formulas could not say which is meant.
+        for (const auto& name : m_sheetOrder)
+            if (sheets::equalIgnoringAsciiCase(name, entry.name))
+                failCorrupt(m_place,
+                            "to ark har samme navn, " + inQuotes(name) + " og " + inQuotes(entry.name));
         auto part = m_workbookRels->resolve(*rel);
         auto kind = sheetKindOf(rel->type);
         if (kind == SheetKind::Worksheet && !package().contains(part))
@@ -70,6 +73,14 @@ void Book::load() {
         m_sheetOrder.push_back(entry.name);
     }
     if (m_sheets.empty()) failCorrupt(m_place, "den har ingen ark");
+}
+
+void Book::readWorkbookParts(const std::string& workbookPart) {
+    m_workbook = std::make_unique<WorkbookPart>(package().read(workbookPart), m_place.withPart(workbookPart));
+    auto relsPart = Relationships::partFor(workbookPart);
+    m_workbookRels = std::make_unique<Relationships>(
+        workbookPart, package().contains(relsPart) ? package().read(relsPart) : "",
+        m_place.withPart(relsPart));
 }
 
 sheets::Worksheet& Book::sheet(int index) {
@@ -84,6 +95,26 @@ sheets::Worksheet& Book::activeSheet() {
 
 void Book::requireWritable(std::string_view action, const Place& where) const {
     if (m_mode != sheets::OpenMode::ReadWrite) where.fail(action, "arbeidsboken er åpnet bare for lesing");
+}
+
+void Book::refuseSplittingPivotTables(const Sheet& sheet, const RowShift& shift,
+                                      std::string_view action) const {
+    auto [found, added] = m_pivotAreas.try_emplace(sheet.index());
+    auto& areas = found->second;
+    if (added) {
+        auto relsPart = Relationships::partFor(sheet.partName());
+        if (package().contains(relsPart)) {
+            Relationships rels(sheet.partName(), package().read(relsPart), sheet.place().withPart(relsPart));
+            for (const auto& rel : rels.all()) {
+                if (rel.external || !rel.type.ends_with("/pivotTable")) continue;
+                auto part = rels.resolve(rel);
+                if (package().contains(part))
+                    areas.push_back(pivotTableLocation(package().read(part), sheet.place().withPart(part)));
+            }
+        }
+    }
+    for (const auto& area : areas)
+        if (insertsInside(shift, area)) sheet.place().fail(action, pivotTableSplit(area));
 }
 
 std::unique_ptr<WorksheetPart> Book::loadWorksheet(const Sheet& sheet) const {

@@ -19,6 +19,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,10 +50,16 @@ public:
     // A cell was written, a row inserted (after original row `above`): what depends on it is stale.
     void noteWritten(const Sheet& sheet, CellRef at);
     void noteInserted(const Sheet& sheet, std::uint32_t above);
+    void noteChange() { m_changed = true; }
+    // Refuses, failing with `action` naming the sheet, when `shift` (the sheet's insertions with the
+    // next one) would put rows inside a pivot table on the sheet.
+    void refuseSplittingPivotTables(const Sheet& sheet, const RowShift& shift, std::string_view action) const;
 
 private:
     // Reads the package's workbook-level parts; the sheets are parsed on first use.
     void load();
+    // The workbook part and its relationships, as the package holds them now.
+    void readWorkbookParts(const std::string& workbookPart);
     Package& package() const { return *m_package; }
 
     // Formulas (BookFormulas.cpp): made on first need, dropped at save.
@@ -62,7 +69,8 @@ private:
     // Computes every formula whose result is to be saved anew; false when some could not be.
     bool computeResults();
 
-    // The save, step by step.
+    // The save, step by step: stageChanges() writes every changed part into the package.
+    void stageChanges(bool allComputed);
     const RowShift* shiftOf(std::string_view sheetName) const;
     ShiftContext shiftContext(std::string_view formulaSheet) const;
     void writeChangedSheets(bool rowsInserted);
@@ -87,6 +95,8 @@ private:
     std::unique_ptr<RecalcPlanner> m_planner;
     std::unique_ptr<WorkbookCells> m_cells;
     std::unique_ptr<eval::Evaluator> m_evaluator;
+    // The areas of the pivot tables on each sheet (by index), as the file has them; read when needed.
+    mutable std::map<int, std::vector<std::string>> m_pivotAreas;
 };
 
 } // namespace xlsx

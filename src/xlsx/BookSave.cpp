@@ -153,30 +153,52 @@ void Book::addSharedStringsPart() {
     package().write(kContentTypes, types.serialize());
 }
 
+void Book::stageChanges(bool allComputed) {
+    bool rowsInserted = std::any_of(m_sheets.begin(), m_sheets.end(),
+                                    [](const auto& sheet) { return !sheet->shift().empty(); });
+    writeChangedSheets(rowsInserted);
+    if (rowsInserted) shiftWorkbookParts();
+    if (m_sharedStrings.dirty()) {
+        if (m_sharedStringsPart.empty()) addSharedStringsPart();
+        package().write(m_sharedStringsPart, m_sharedStrings.serialize());
+    }
+    // The calculation chain lists formula cells by position; the application rebuilds it.
+    dropCalcChain();
+    // With every result computed the workbook is as the application leaves one it has just
+    // calculated; otherwise the application is asked to compute what was left out.
+    if (allComputed)
+        m_workbook->clearFullCalculationOnLoad();
+    else
+        m_workbook->requestFullCalculationOnLoad();
+    if (m_workbook->dirty()) package().write(m_workbook->partName(), m_workbook->serialize());
+}
+
 void Book::save() {
     requireWritable(kCannotSave, m_place);
     refuseIfLocked(m_place.file);
     if (m_changed) {
-        bool rowsInserted = std::any_of(m_sheets.begin(), m_sheets.end(),
-                                        [](const auto& sheet) { return !sheet->shift().empty(); });
-        bool allComputed = computeResults();
-        writeChangedSheets(rowsInserted);
-        if (rowsInserted) shiftWorkbookParts();
-        if (m_sharedStrings.dirty()) {
-            if (m_sharedStringsPart.empty()) addSharedStringsPart();
-            package().write(m_sharedStringsPart, m_sharedStrings.serialize());
+        // Computed before the workbook-level parts are read afresh below: the evaluator reads the
+        // names as this run has them. A save tried again computes the same results again.
+        const bool allComputed = computeResults();
+        // The workbook-level parts are edited as fresh copies read from the file's bytes, and the
+        // package keeps the parts written beside its own entries until the file is replaced. A save
+        // that fails drops both, so that trying again starts where this attempt started: shifting a
+        // defined name twice, or finding its own calculation chain gone, would corrupt the next save.
+        auto workbook = std::move(m_workbook);
+        auto workbookRels = std::move(m_workbookRels);
+        const auto sharedStringsPart = m_sharedStringsPart;
+        try {
+            readWorkbookParts(workbook->partName());
+            stageChanges(allComputed);
+            package().save();
+        } catch (...) {
+            package().discardChanges();
+            m_workbook = std::move(workbook);
+            m_workbookRels = std::move(workbookRels);
+            m_sharedStringsPart = sharedStringsPart;
+            throw;
         }
-        // The calculation chain lists formula cells by position; the application rebuilds it.
-        dropCalcChain();
-        // With every result computed the workbook is as the application leaves one it has just
-        // calculated; otherwise the application is asked to compute what was left out.
-        if (allComputed)
-            m_workbook->clearFullCalculationOnLoad();
-        else
-            m_workbook->requestFullCalculationOnLoad();
-        if (m_workbook->dirty()) package().write(m_workbook->partName(), m_workbook->serialize());
     }
-    package().save();
     // Everything recorded so far is in the file now: start again from it, so that a further change and
     // save never applies the same insertions twice.
     m_changed = false;

@@ -69,6 +69,9 @@ void Sheet::insertRow(int row, sheets::CopyOrigin origin) {
     const std::string action = "Kan ikke sette inn rad " + std::to_string(row) + " i";
     m_book.requireWritable(action, place());
     auto at = position(row, 1, action).row();
+    RowShift next = m_shift;
+    next.insert(at);
+    m_book.refuseSplittingPivotTables(*this, next, action);
     // The new row goes between the rows now at row - 1 and row: as read, after this original row.
     std::uint32_t above = at > 1 ? m_shift.original(at - 1).first : 0;
     part().insertRow(at, origin);

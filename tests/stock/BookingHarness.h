@@ -12,6 +12,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace stocktest {
@@ -60,7 +61,14 @@ public:
     }
     void showWorkbooks(const std::filesystem::path& order,
                        const std::optional<std::filesystem::path>& inventory) override {
-        events.push_back("show " + order.string() + (inventory ? " " + inventory->string() : ""));
+        // Appended piece by piece: GCC 12 reports a false overlap (-Wrestrict) for " " + string.
+        std::string event = "show ";
+        event += order.string();
+        if (inventory) {
+            event += ' ';
+            event += inventory->string();
+        }
+        events.push_back(std::move(event));
     }
 
 private:

@@ -40,4 +40,29 @@ std::optional<std::string> zipEntry(const std::filesystem::path& zipFile, const 
     return bytes;
 }
 
+std::vector<ZipEntry> zipEntries(const std::filesystem::path& zipFile) {
+    std::vector<ZipEntry> entries;
+    for (const auto& name : zipEntryNames(zipFile))
+        entries.push_back({name, zipEntry(zipFile, name).value()});
+    return entries;
+}
+
+void writeZip(const std::filesystem::path& zipFile, const std::vector<ZipEntry>& entries) {
+    int error = 0;
+    zip_t* archive = zip_open(zipFile.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!archive) throw std::runtime_error("cannot create " + zipFile.string());
+    for (const auto& entry : entries) {
+        zip_source_t* source = zip_source_buffer(archive, entry.data.data(), entry.data.size(), 0);
+        if (!source || zip_file_add(archive, entry.name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
+            zip_source_free(source);
+            zip_discard(archive);
+            throw std::runtime_error("cannot add " + entry.name + " to " + zipFile.string());
+        }
+    }
+    if (zip_close(archive) != 0) {
+        zip_discard(archive);
+        throw std::runtime_error("cannot write " + zipFile.string());
+    }
+}
+
 } // namespace testsupport

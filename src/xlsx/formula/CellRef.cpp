@@ -83,7 +83,11 @@ std::string cellName(std::uint32_t row, std::uint32_t column) {
 std::string areaName(std::uint32_t firstRow, std::uint32_t firstColumn, std::uint32_t lastRow,
                      std::uint32_t lastColumn) {
     std::string name = cellName(firstRow, firstColumn);
-    if (firstRow != lastRow || firstColumn != lastColumn) name += ":" + cellName(lastRow, lastColumn);
+    if (firstRow != lastRow || firstColumn != lastColumn) {
+        // Appended piece by piece: GCC 12 reports a false overlap (-Wrestrict) for ":" + string.
+        name += ':';
+        name += cellName(lastRow, lastColumn);
+    }
     return name;
 }
 

@@ -3,7 +3,8 @@
 // Replaces a file so that it is never seen half-written: the new bytes go to a temporary file in
 // the same folder (with the original's permissions, and its owner where the system allows), which
 // is flushed, renamed over the original, and the folder flushed. Until the rename the original is
-// untouched; a temporary that is not committed is removed.
+// untouched; a temporary that is not committed is removed. Every system call that writes goes
+// through FileCalls.
 
 #include "xml/Place.h"
 
@@ -25,7 +26,8 @@ public:
     // Makes the temporary file.
     void begin();
     void write(const char* data, std::size_t size);
-    // Flushes the temporary, renames it over the original and flushes the folder.
+    // Flushes the temporary and renames it over the original; then flushes the folder, whose failure
+    // is not reported (the new file is in place by then).
     void commit();
 
 private:
@@ -33,6 +35,7 @@ private:
 
     Place m_place;
     std::filesystem::path m_target;
+    std::filesystem::path m_folder;
     mode_t m_mode = 0;
     uid_t m_owner = 0;
     gid_t m_group = 0;

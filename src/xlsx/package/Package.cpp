@@ -232,6 +232,13 @@ void Package::remove(std::string_view name) {
     if (m_index.count(k)) m_removed.insert(k);
 }
 
+void Package::discardChanges() {
+    m_written.clear();
+    m_names.clear();
+    m_added.clear();
+    m_removed.clear();
+}
+
 namespace {
 
 // A libzip source serving data that is already deflated: its stat names the method, sizes and CRC,
@@ -432,10 +439,7 @@ void Package::save() {
     zip* fresh = openArchive(m_path);
     zip_discard(m_zip);
     m_zip = fresh;
-    m_written.clear();
-    m_names.clear();
-    m_added.clear();
-    m_removed.clear();
+    discardChanges();
     index();
 }
 

@@ -42,6 +42,8 @@ public:
     void write(std::string_view name, std::string data);
     void remove(std::string_view name);
     bool changed() const { return !m_written.empty() || !m_removed.empty(); }
+    // Drops every write and removal since the last save: the parts read as the file holds them.
+    void discardChanges();
 
     // Writes the package to path() atomically: a temporary file in the same folder, flushed, renamed
     // over the original, which keeps its permissions. On any failure the original is untouched and

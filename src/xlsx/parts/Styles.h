@@ -1,6 +1,6 @@
 #pragma once
 
-// xl/styles.xml, read only: which cell formats show dates or times.
+// xl/styles.xml, read only: which cell formats show dates or times, and which lock their cells.
 
 #include "xml/Place.h"
 
@@ -22,8 +22,13 @@ public:
     // [brackets] (but [h], [mm], [ss] elapsed-time brackets count).
     bool isDateTime(std::uint32_t style) const { return style < m_isDate.size() && m_isDate[style]; }
 
+    // True when cell format `style` locks its cell (what a protected sheet refuses to change): its own
+    // <protection locked>, else its cell style's, else locked, as every cell is by default.
+    bool isLocked(std::uint32_t style) const { return style >= m_unlocked.size() || !m_unlocked[style]; }
+
 private:
     std::vector<bool> m_isDate;
+    std::vector<bool> m_unlocked;
 };
 
 } // namespace xlsx

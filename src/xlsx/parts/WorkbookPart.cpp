@@ -1,6 +1,7 @@
 #include "parts/WorkbookPart.h"
 
 #include "xml/Dom.h"
+#include "xml/XmlScan.h"
 
 #include <cstring>
 
@@ -10,10 +11,6 @@ namespace {
 
 using dom::attribute;
 using dom::child;
-
-bool isTrue(std::string_view value) {
-    return value == "1" || value == "true";
-}
 
 } // namespace
 
@@ -37,8 +34,8 @@ WorkbookPart::WorkbookPart(std::string_view xml, Place place)
         int tab = attribute(view, "activeTab").as_int(0);
         m_activeTab = tab >= 0 && tab < static_cast<int>(m_sheets.size()) ? tab : 0;
     }
-    m_date1904 = isTrue(attribute(child(workbook, "workbookPr"), "date1904").value());
-    m_fullCalculation = isTrue(attribute(child(workbook, "calcPr"), "fullCalcOnLoad").value());
+    m_date1904 = scan::isTrue(attribute(child(workbook, "workbookPr"), "date1904").value());
+    m_fullCalculation = scan::isTrue(attribute(child(workbook, "calcPr"), "fullCalcOnLoad").value());
     for (auto name : child(workbook, "definedNames").children()) {
         if (!dom::isElement(name, "definedName")) continue;
         auto local = attribute(name, "localSheetId");
@@ -82,7 +79,7 @@ void WorkbookPart::requestFullCalculationOnLoad() {
     }
     auto flag = attribute(calcPr, "fullCalcOnLoad");
     m_fullCalculation = true;
-    if (flag && isTrue(flag.value())) return;
+    if (flag && scan::isTrue(flag.value())) return;
     if (!flag) flag = calcPr.append_attribute("fullCalcOnLoad");
     flag.set_value("1");
     m_dirty = true;

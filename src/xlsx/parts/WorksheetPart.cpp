@@ -83,10 +83,6 @@ template <class F> void forEachRowAttribute(const SheetStore& store, const Store
     }
 }
 
-bool isTrue(std::string_view value) {
-    return value == "1" || value == "true";
-}
-
 struct RowFormat {
     std::uint32_t style = 0;
     bool customFormat = false, customHeight = false, hidden = false;
@@ -98,11 +94,11 @@ RowFormat rowFormat(const SheetStore& store, const StoredRow& row) {
         if (name == "s")
             std::from_chars(value.data(), value.data() + value.size(), format.style);
         else if (name == "customFormat")
-            format.customFormat = isTrue(value);
+            format.customFormat = scan::isTrue(value);
         else if (name == "customHeight")
-            format.customHeight = isTrue(value);
+            format.customHeight = scan::isTrue(value);
         else if (name == "hidden")
-            format.hidden = isTrue(value);
+            format.hidden = scan::isTrue(value);
     });
     return format;
 }
@@ -305,7 +301,21 @@ WorksheetPart::~WorksheetPart() = default;
 namespace {
 
 // A write into a multi-cell array formula would leave the array's other cells inconsistent.
+// The style the cell has, or would take when written.
+std::uint32_t styleForWrite(const SheetStore& store, std::uint32_t row, std::uint32_t column) {
+    if (const StoredCell* cell = store.findCell(row, column)) return cell->style;
+    SheetStore::RowPosition position = store.findRow(row);
+    if (position.found) return newCellStyle(store, store.blocks[position.block].rows[position.row], column);
+    return columnStyle(store, column);
+}
+
 void checkWritable(const SheetStore& store, std::uint32_t row, std::uint32_t column) {
+    // The application keeps locked cells of a protected sheet as they are; so do we.
+    if (store.sheetProtected && store.styles->isLocked(styleForWrite(store, row, column)))
+        store.place.fail(kCannotWrite,
+                         "arket er beskyttet og cellen er låst; opphev beskyttelsen av arket i "
+                         "regnearkprogrammet, eller lås opp cellen, først",
+                         cellName(row, column));
     for (std::uint32_t index : store.trackedGroups) {
         const StoredFormula& formula = store.formulas[index];
         if (!formula.hasRef || !isArray(formula)) continue;
@@ -431,6 +441,9 @@ void WorksheetPart::insertRow(std::uint32_t row, sheets::CopyOrigin origin) {
         store.place.fail("Kan ikke sette inn rad " + std::to_string(row) + " i", cause);
     };
     if (row < 1 || row > kMaxRow) refuse(outOfSheet(row, 1));
+    if (store.sheetProtected && !store.insertRowsAllowed)
+        refuse("arket er beskyttet og tillater ikke å sette inn rader; opphev beskyttelsen av arket i "
+               "regnearkprogrammet først");
 
     // Everything that can refuse comes first: a refused insertion changes nothing.
     SheetStore::RowPosition last = store.findRow(kMaxRow);
@@ -514,7 +527,7 @@ void WorksheetPart::insertRow(std::uint32_t row, sheets::CopyOrigin origin) {
                             }
                             if (name == "s")
                                 std::from_chars(value.data(), value.data() + value.size(), format.style);
-                            if (name == "customFormat") format.customFormat = isTrue(value);
+                            if (name == "customFormat") format.customFormat = scan::isTrue(value);
                         });
     attributes += '>';
     std::vector<StoredCell> styled;

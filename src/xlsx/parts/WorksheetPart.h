@@ -49,8 +49,8 @@ public:
 
     // Writes keep the cell's style (a new cell takes the row's style when the row is custom formatted,
     // else its column's), drop its formula, and refuse (sheets::Error) a cell of an array formula
-    // spanning several cells and (setNumber) NaN and infinities. Writing over a shared formula's
-    // master first gives the rest of its group formulas of their own.
+    // spanning several cells, a locked cell of a protected sheet, and (setNumber) NaN and infinities. Writing
+    // over a shared formula's master first gives the rest of its group formulas of their own.
     sheets::CellValue cell(CellRef at) const;
     void setText(CellRef at, std::string_view text);
     void setNumber(CellRef at, double value);
@@ -60,7 +60,8 @@ public:
     // The cell store only: conditional formats, validations and references are the workbook's work at
     // save. Hidden is not copied. A shared-formula group the row cuts through becomes per-cell formulas;
     // the ref areas of shared and array formulas move with their master. Throws sheets::Error, changing
-    // nothing, when content would pass the last row or the row would cut through an array formula.
+    // nothing, when content would pass the last row, the row would cut through an array formula, or
+    // the sheet is protected without allowing rows to be inserted.
     void insertRow(std::uint32_t row, sheets::CopyOrigin origin);
 
     // Gives every cell of each shared-formula group whose formula names another sheet a formula of

@@ -1,6 +1,7 @@
 #include "parts/WorksheetStore.h"
 
 #include "formula/CellRef.h"
+#include "xml/Dom.h"
 #include "xml/XmlScan.h"
 #include "xml/XmlText.h"
 
@@ -119,6 +120,7 @@ public:
     void run() {
         const char* p = readFrame();
         if (p) readRows(p);
+        readProtection(m_begin + m_store.tailBegin);
     }
 
 private:
@@ -195,6 +197,34 @@ private:
                 m_store.prefix = std::string(scan::prefixOf(tag.qname));
                 m_store.contentBegin = m_store.contentEnd = m_store.tailBegin = offsetOf(p);
                 return tag.selfClosing ? nullptr : p;
+            }
+        }
+    }
+
+    // After the rows: <sheetProtection>, whose absent insertRows means inserting rows is protected.
+    void readProtection(const char* p) {
+        while (p && p < m_end) {
+            const char* lt =
+                static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(m_end - p)));
+            if (!lt || lt + 1 >= m_end) return;
+            if (scan::isSpecial(lt, m_end) || lt[1] == '/') {
+                p = scan::isSpecial(lt, m_end) ? scan::skipSpecial(lt, m_end)
+                                               : static_cast<const char*>(std::memchr(
+                                                     lt, '>', static_cast<std::size_t>(m_end - lt)));
+                continue;
+            }
+            scan::StartTag tag;
+            bool sheet = false, insertRowsProtected = true;
+            p = scan::readStartTag(lt, m_end, tag, [&](std::string_view name, std::string_view value, char) {
+                if (name == "sheet")
+                    sheet = scan::isTrue(value);
+                else if (name == "insertRows")
+                    insertRowsProtected = scan::isTrue(value);
+            });
+            if (p && scan::localName(tag.qname) == "sheetProtection") {
+                m_store.sheetProtected = sheet;
+                m_store.insertRowsAllowed = !insertRowsProtected;
+                return;
             }
         }
     }
@@ -523,6 +553,7 @@ private:
 void readWorksheet(SheetStore& store) {
     if (store.xml.size() >= std::numeric_limits<std::uint32_t>::max())
         store.place.fail(kCannotRead, "delen er for stor");
+    dom::refuseDocumentType(store.xml, store.place);
     Reader(store).run();
 }
 

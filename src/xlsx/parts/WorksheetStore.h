@@ -120,6 +120,9 @@ struct SheetStore {
     mutable std::optional<std::uint32_t> filterTop; // first row of an active filter, 0 when none
     mutable std::unordered_map<std::uint32_t, std::uint32_t> masterOfGroup; // si -> formula index
     mutable std::string scratch;
+    // <sheetProtection>: the sheet is protected, and whether inserting rows is among what it allows.
+    bool sheetProtected = false;
+    bool insertRowsAllowed = false;
 
     mutable std::size_t lastBlock = 0; // where the previous lookup ended: the walk reads row after row
 

@@ -430,8 +430,11 @@ private:
                     return static_cast<std::uint32_t>(std::clamp<std::int64_t>(row, 1, kMaxRow));
                 };
                 ref += cellName(clamp(top), formula.refLeft);
-                if (top != bottom || formula.refLeft != formula.refRight)
-                    ref += ":" + cellName(clamp(bottom), formula.refRight);
+                if (top != bottom || formula.refLeft != formula.refRight) {
+                    // Appended piece by piece: GCC 12 reports a false overlap (-Wrestrict) for ":" + string.
+                    ref += ':';
+                    ref += cellName(clamp(bottom), formula.refRight);
+                }
                 appendAttribute(out, {attribute.name, ref, attribute.quote});
                 continue;
             }

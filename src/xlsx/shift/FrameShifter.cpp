@@ -283,14 +283,16 @@ private:
     // to its start stays there. Elsewhere the top-left cell moves like any reference.
     void shiftPane(pugi::xml_node pane) {
         std::string_view state = pane.attribute("state").value();
-        auto split = (state == "frozen" || state == "frozenSplit")
-                         ? parseUnsigned(pane.attribute("ySplit").value())
-                         : std::nullopt;
+        // 0: no frozen split. A plain number, not an optional: GCC 12 at -Os reports a false
+        // maybe-uninitialized for the optional.
+        const std::uint32_t split = (state == "frozen" || state == "frozenSplit")
+                                        ? parseUnsigned(pane.attribute("ySplit").value()).value_or(0)
+                                        : 0;
         std::optional<std::uint32_t> newSplit;
-        if (split && *split >= 1 && *split < kMaxRow) {
-            newSplit = m_input.shift.map(*split);
+        if (split >= 1 && split < kMaxRow) {
+            newSplit = m_input.shift.map(split);
             if (*newSplit >= kMaxRow) newSplit.reset();
-            if (newSplit && *newSplit != *split) {
+            if (newSplit && *newSplit != split) {
                 pane.attribute("ySplit").set_value(std::to_string(*newSplit).c_str());
                 m_changed = true;
             }
@@ -298,8 +300,7 @@ private:
         auto topLeft = pane.attribute("topLeftCell");
         auto cell = CellRef::parse(topLeft.value());
         if (!cell) return;
-        auto row =
-            (split && newSplit && cell->row() == *split + 1) ? *newSplit + 1 : m_input.shift.map(cell->row());
+        auto row = (newSplit && cell->row() == split + 1) ? *newSplit + 1 : m_input.shift.map(cell->row());
         if (row == cell->row() || row > kMaxRow) return;
         topLeft.set_value(CellRef(row, cell->column()).toString().c_str());
         m_changed = true;

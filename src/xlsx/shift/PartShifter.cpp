@@ -255,22 +255,33 @@ std::optional<std::string> shiftChartPart(std::string_view xml, const ShiftConte
     });
 }
 
+std::string pivotTableLocation(std::string_view xml, const Place& place) {
+    pugi::xml_document document;
+    dom::parse(document, xml, place);
+    return dom::attribute(dom::child(document.document_element(), "location"), "ref").value();
+}
+
+bool insertsInside(const RowShift& shift, std::string_view area) {
+    std::size_t pos = 0;
+    auto parsed = parseArea(area, pos);
+    if (!parsed || pos != area.size()) return false;
+    auto [top, bottom] = std::minmax(parsed->first.row, parsed->last.row);
+    return shift.map(bottom) - shift.map(top) != bottom - top;
+}
+
+std::string pivotTableSplit(std::string_view area) {
+    return "pivottabellen i " + std::string(area) +
+           " ville bli delt; den må ligge helt over eller under de nye radene";
+}
+
 std::optional<std::string> shiftPivotTablePart(std::string_view xml, const RowShift& shift,
                                                const Place& place) {
     return editElements(xml, place, [&](pugi::xml_node node) {
         if (localName(node) != "location") return false;
-        // The application refuses rows through a pivot table: its layout would no longer match the
-        // records it was built from.
+        // Refused when the row is inserted; this catches a caller that got past that.
         std::string_view ref = node.attribute("ref").value();
-        std::size_t pos = 0;
-        if (auto area = parseArea(ref, pos); area && pos == ref.size()) {
-            auto [top, bottom] = std::minmax(area->first.row, area->last.row);
-            if (shift.map(bottom) - shift.map(top) != bottom - top)
-                place.withPart({}).fail(
-                    "Kan ikke sette inn rader i",
-                    "pivottabellen i " + std::string(ref) +
-                        " ville bli delt; den må ligge helt over eller under de nye radene");
-        }
+        if (insertsInside(shift, ref))
+            place.withPart({}).fail("Kan ikke sette inn rader i", pivotTableSplit(ref));
         return shiftAreaAttribute(node, "ref", shift) == Outcome::Changed;
     });
 }

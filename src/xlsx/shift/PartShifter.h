@@ -38,6 +38,14 @@ std::optional<std::string> shiftDrawingPart(std::string_view xml, const RowShift
 std::optional<std::string> shiftChartPart(std::string_view xml, const ShiftContext& context,
                                           const Place& place);
 
+// xl/pivotTables/pivotTableN.xml: the area its table covers (location ref), empty when it names none.
+std::string pivotTableLocation(std::string_view xml, const Place& place);
+// True when `shift` puts rows inside `area`, between its first and last row. The application refuses
+// that for a pivot table: its layout would no longer match the records it was built from.
+bool insertsInside(const RowShift& shift, std::string_view area);
+// The cause of that refusal.
+std::string pivotTableSplit(std::string_view area);
+
 // xl/pivotTables/pivotTableN.xml of a pivot table placed on the shifted sheet: its location ref. Throws
 // sheets::Error when rows were inserted through the table (the application refuses that).
 std::optional<std::string> shiftPivotTablePart(std::string_view xml, const RowShift& shift,

@@ -3,6 +3,7 @@
 #include "sheets/AsciiCase.h"
 #include "xml/XmlScan.h"
 
+#include <cstring>
 #include <sstream>
 
 namespace xlsx::dom {
@@ -37,7 +38,21 @@ bool convertedEncoding(std::string_view name) {
 
 } // namespace
 
+void refuseDocumentType(std::string_view xml, const Place& place) {
+    const char* p = xml.data();
+    const char* end = p + xml.size();
+    while (p) {
+        p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
+        if (!p || !scan::isSpecial(p, end)) return; // the root element, or no markup at all
+        if (std::string_view(p, static_cast<std::size_t>(end - p)).starts_with("<!DOCTYPE"))
+            place.fail(kCannotRead, "delen har en dokumenttypedeklarasjon (DTD), som arbeidsbøker ikke har; "
+                                    "filen er skadet eller laget for å angripe");
+        p = scan::skipSpecial(p, end);
+    }
+}
+
 void parse(pugi::xml_document& document, std::string_view xml, const Place& place) {
+    refuseDocumentType(xml, place);
     const auto result = document.load_buffer(xml.data(), xml.size(), kParseOptions, pugi::encoding_auto);
     if (!result)
         place.fail(kCannotRead, "ugyldig XML (" + std::string(result.description()) + ", posisjon " +

@@ -19,7 +19,12 @@ inline constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_decl
                                           pugi::parse_doctype | pugi::parse_comments | pugi::parse_pi |
                                           pugi::parse_ws_pcdata;
 
-// Throws sheets::Error naming the place when `xml` is not well-formed.
+// Throws sheets::Error naming the place when `xml` has a document type declaration before its root.
+// No workbook writer puts one in a part; its entities can expand a few bytes into gigabytes or name
+// other files, so a part with one is refused rather than read with the entities left alone.
+void refuseDocumentType(std::string_view xml, const Place& place);
+// Throws sheets::Error naming the place when `xml` is not well-formed or has a document type
+// declaration.
 void parse(pugi::xml_document& document, std::string_view xml, const Place& place);
 // Parses and returns the root element, which must be `rootName`; otherwise fails naming the place
 // and saying what the part should have been (`what`, in Norwegian: "en arbeidsbok").

@@ -130,6 +130,11 @@ inline const char* skipSpecial(const char* p, const char* end) {
     return hit == std::string_view::npos ? nullptr : p + hit + terminator.size();
 }
 
+// An xsd:boolean attribute value that is true.
+inline bool isTrue(std::string_view value) {
+    return value == "1" || value == "true";
+}
+
 inline bool isSpecial(const char* p, const char* end) {
     return p + 1 < end && (p[1] == '!' || p[1] == '?');
 }

@@ -266,8 +266,14 @@ TEST(FrameShifter, OriginRuleMatchesARowByRowSimulation) {
             auto bottom = top + random() % 5;
             for (auto row = top; row <= bottom; ++row)
                 expected.insert(row);
-            sqref += (sqref.empty() ? "" : " ") + ("B" + std::to_string(top)) +
-                     (bottom > top ? ":B" + std::to_string(bottom) : std::string());
+            // Appended piece by piece: GCC 12 reports a false overlap (-Wrestrict) for "B" + string.
+            if (!sqref.empty()) sqref += ' ';
+            sqref += 'B';
+            sqref += std::to_string(top);
+            if (bottom > top) {
+                sqref += ":B";
+                sqref += std::to_string(bottom);
+            }
             top = bottom;
         }
         std::vector<RowInsertion> insertions;
