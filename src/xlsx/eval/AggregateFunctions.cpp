@@ -294,7 +294,7 @@ Operand fnAverageIf(Call& c) {
 // SUMIFS(target, range1, criterion1, ...): the target must have the ranges' shape.
 Operand multipleCriteria(Call& c, Fold fold) {
     if (c.count() % 2 == 0)
-        throw NotComputable("funksjonen " + std::string(c.spec().name) + " med et ulikt antall kriterier");
+        throw NotComputable("funksjonen " + std::string(c.def().name) + " med et ulikt antall kriterier");
     const RefArea* target = singleArea(c.arg(0));
     auto pairs = criteriaPairs(c, 1);
     if (!target || !pairs) return Operand::ofError(ErrorCode::Value);
@@ -319,7 +319,7 @@ Operand fnMaxIfs(Call& c) {
 
 Operand countMatches(Call& c, std::size_t first) {
     if ((c.count() - first) % 2 != 0)
-        throw NotComputable("funksjonen " + std::string(c.spec().name) + " med et ulikt antall kriterier");
+        throw NotComputable("funksjonen " + std::string(c.def().name) + " med et ulikt antall kriterier");
     auto pairs = criteriaPairs(c, first);
     if (!pairs) return Operand::ofError(ErrorCode::Value);
     const RefArea& shape = *pairs->front().range;
@@ -406,8 +406,8 @@ Operand fnSubtotal(Call& c) {
 
 } // namespace
 
-const std::vector<FunctionSpec>& aggregateFunctions() {
-    static const std::vector<FunctionSpec> functions = {
+const std::vector<FunctionDef>& aggregateFunctions() {
+    static const std::vector<FunctionDef> functions = {
         {"SUM", 1, 255, "R", fnSum},
         {"PRODUCT", 1, 255, "R", fnProduct},
         {"AVERAGE", 1, 255, "R", fnAverage},

@@ -16,7 +16,7 @@
 
 namespace xlsx::eval {
 
-struct FunctionSpec;
+struct FunctionDef;
 
 enum class Op : std::uint8_t {
     Number,
@@ -60,19 +60,19 @@ struct RefCorner {
     bool absoluteRow = false, absoluteColumn = false;
 };
 
-struct RefSpec {
+struct RefDef {
     int firstSheet = kOwnSheet, lastSheet = kOwnSheet;
     AreaKind kind = AreaKind::Cell;
     RefCorner first, last;
 };
 
-struct NameSpec {
+struct NameDef {
     std::string name;
     int sheet = kOwnSheet; // Sheet2!Name: that sheet's scope; kOwnSheet: the formula's own, then the workbook
 };
 
 struct FunctionSlot {
-    const FunctionSpec* spec = nullptr; // null: a function this evaluator does not know
+    const FunctionDef* def = nullptr; // null: a function this evaluator does not know
     std::string name;                   // upper case, without _xlfn. and similar prefixes
 };
 
@@ -88,8 +88,8 @@ struct CompiledFormula {
     std::vector<Node> nodes;
     std::vector<std::uint32_t> children;
     std::vector<std::string> strings;
-    std::vector<RefSpec> refs;
-    std::vector<NameSpec> names;
+    std::vector<RefDef> refs;
+    std::vector<NameDef> names;
     std::vector<std::shared_ptr<const Matrix>> arrays;
     std::vector<FunctionSlot> functions;
     std::uint32_t root = 0;
@@ -114,6 +114,6 @@ void relativeKey(std::string_view text, std::uint32_t anchorRow, std::uint32_t a
                  std::string& key);
 
 // The function a name (upper case, prefixes dropped) calls, null when unknown.
-const FunctionSpec* findFunction(std::string_view upperName);
+const FunctionDef* findFunction(std::string_view upperName);
 
 } // namespace xlsx::eval

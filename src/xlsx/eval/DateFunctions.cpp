@@ -168,8 +168,8 @@ Operand fnEOMonth(Call& c) {
 
 } // namespace
 
-const std::vector<FunctionSpec>& dateFunctions() {
-    static const std::vector<FunctionSpec> functions = {
+const std::vector<FunctionDef>& dateFunctions() {
+    static const std::vector<FunctionDef> functions = {
         {"TODAY", 0, 0, "V", fnToday, false},    {"NOW", 0, 0, "V", fnNow, false},
         {"DATE", 3, 3, "V", fnDate, true},       {"TIME", 3, 3, "V", fnTime, true},
         {"YEAR", 1, 1, "V", fnYear, true},       {"MONTH", 1, 1, "V", fnMonth, true},

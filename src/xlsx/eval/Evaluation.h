@@ -42,7 +42,7 @@ enum class ParamClass : char {
     Array = 'A',     // computed as an array (SUMPRODUCT)
 };
 
-struct FunctionSpec {
+struct FunctionDef {
     std::string_view name;
     int minArgs = 0, maxArgs = 0;
     // The class of each argument, the last letter repeating for the rest; letters after a '|' repeat
@@ -53,7 +53,7 @@ struct FunctionSpec {
     bool liftable = false;
 };
 
-ParamClass paramClass(const FunctionSpec& spec, std::size_t index);
+ParamClass paramClass(const FunctionDef& def, std::size_t index);
 
 // A value met while going through an operand: a cell of a range with its current value, an array
 // element, or the operand's own value (`direct`: given as an argument, not read from a range or array).
@@ -101,14 +101,14 @@ public:
     int sheetIndex(std::string_view name);
     // A reference written as text (INDIRECT): A1 or R1C1 style, or a defined name.
     Operand referenceFromText(const Frame& frame, std::string_view text, bool a1);
-    Operand resolveRef(const Frame& frame, const RefSpec& spec) const;
+    Operand resolveRef(const Frame& frame, const RefDef& def) const;
 
 private:
     Value computeFormula(int sheet, std::uint32_t row, std::uint32_t column, const SourceCell& cell);
     Value finalValue(const Frame& frame, const Operand& result);
     std::shared_ptr<const CompiledFormula> compiled(std::string_view text, std::uint32_t anchorRow,
                                                     std::uint32_t anchorColumn);
-    Operand name(const Frame& frame, const NameSpec& spec);
+    Operand name(const Frame& frame, const NameDef& def);
     Operand unary(const Frame& frame, const Node& node);
     Operand binary(const Frame& frame, const Node& node);
     Operand referenceOperator(const Frame& frame, const Node& node);
@@ -139,7 +139,7 @@ Value applyBinary(Op op, const Value& left, const Value& right, bool date1904);
 
 class Call {
 public:
-    Call(Evaluation& evaluation, const Frame& frame, const Node& node, const FunctionSpec& spec);
+    Call(Evaluation& evaluation, const Frame& frame, const Node& node, const FunctionDef& def);
 
     Evaluation& ev;
     const Frame& frame;
@@ -165,25 +165,25 @@ public:
     // An integer argument, truncated toward zero as the application does.
     Got<double> integer(std::size_t i);
 
-    const FunctionSpec& spec() const { return m_spec; }
+    const FunctionDef& def() const { return m_def; }
     const Node& node() const { return m_node; }
 
 private:
     const Node& m_node;
-    const FunctionSpec& m_spec;
+    const FunctionDef& m_def;
     std::size_t m_count;
     std::vector<std::optional<Operand>> m_args;
     Operand m_missing;
 };
 
 // Function families; each lists its functions.
-const std::vector<FunctionSpec>& mathFunctions();
-const std::vector<FunctionSpec>& aggregateFunctions();
-const std::vector<FunctionSpec>& logicalFunctions();
-const std::vector<FunctionSpec>& lookupFunctions();
-const std::vector<FunctionSpec>& textFunctions();
-const std::vector<FunctionSpec>& dateFunctions();
-const std::vector<FunctionSpec>& infoFunctions();
+const std::vector<FunctionDef>& mathFunctions();
+const std::vector<FunctionDef>& aggregateFunctions();
+const std::vector<FunctionDef>& logicalFunctions();
+const std::vector<FunctionDef>& lookupFunctions();
+const std::vector<FunctionDef>& textFunctions();
+const std::vector<FunctionDef>& dateFunctions();
+const std::vector<FunctionDef>& infoFunctions();
 
 // Checks a number result: NaN and infinities are #NUM!.
 Operand numberResult(double value);

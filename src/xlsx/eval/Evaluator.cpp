@@ -78,8 +78,8 @@ Value stretched(const Matrix& m, std::uint32_t r, std::uint32_t c) {
 
 } // namespace
 
-ParamClass paramClass(const FunctionSpec& spec, std::size_t index) {
-    std::string_view params = spec.params;
+ParamClass paramClass(const FunctionDef& def, std::size_t index) {
+    std::string_view params = def.params;
     if (params.empty()) return ParamClass::Value;
     auto bar = params.find('|');
     if (bar == std::string_view::npos)
@@ -262,10 +262,10 @@ Value Evaluation::finalValue(const Frame& frame, const Operand& result) {
     }
 }
 
-Operand Evaluation::resolveRef(const Frame& frame, const RefSpec& spec) const {
+Operand Evaluation::resolveRef(const Frame& frame, const RefDef& def) const {
     RefArea area;
-    area.sheet = spec.firstSheet == kOwnSheet ? frame.sheet : spec.firstSheet;
-    area.lastSheet = spec.lastSheet == kOwnSheet ? frame.sheet : spec.lastSheet;
+    area.sheet = def.firstSheet == kOwnSheet ? frame.sheet : def.firstSheet;
+    area.lastSheet = def.lastSheet == kOwnSheet ? frame.sheet : def.lastSheet;
     for (int s = area.sheet; s <= area.lastSheet; ++s)
         if (!m_source.hasCells(s)) return Operand::ofError(ErrorCode::Ref);
     auto rowOf = [&](const RefCorner& c) { return position(c.row, c.absoluteRow, frame.row, kMaxRow); };
@@ -273,13 +273,13 @@ Operand Evaluation::resolveRef(const Frame& frame, const RefSpec& spec) const {
         return position(c.column, c.absoluteColumn, frame.column, kMaxColumn);
     };
     std::optional<std::uint32_t> top = 1, bottom = kMaxRow, left = 1, right = kMaxColumn;
-    if (spec.kind != AreaKind::Columns) {
-        top = rowOf(spec.first);
-        bottom = rowOf(spec.last);
+    if (def.kind != AreaKind::Columns) {
+        top = rowOf(def.first);
+        bottom = rowOf(def.last);
     }
-    if (spec.kind != AreaKind::Rows) {
-        left = columnOf(spec.first);
-        right = columnOf(spec.last);
+    if (def.kind != AreaKind::Rows) {
+        left = columnOf(def.first);
+        right = columnOf(def.last);
     }
     if (!top || !bottom || !left || !right) return Operand::ofError(ErrorCode::Ref);
     area.top = std::min(*top, *bottom);
@@ -330,17 +330,17 @@ Operand Evaluation::evaluate(const Frame& frame, const Node& node) {
     }
 }
 
-Operand Evaluation::name(const Frame& frame, const NameSpec& spec) {
+Operand Evaluation::name(const Frame& frame, const NameDef& def) {
     if (frame.nameDepth >= kMaxNameDepth)
-        throw NotComputable("navnet " + spec.name + ", som viser til seg selv");
-    int scope = spec.sheet == kOwnSheet ? frame.sheet : spec.sheet;
-    auto definition = m_source.definedName(spec.name, scope);
-    if (!definition) definition = m_source.definedName(spec.name, -1);
+        throw NotComputable("navnet " + def.name + ", som viser til seg selv");
+    int scope = def.sheet == kOwnSheet ? frame.sheet : def.sheet;
+    auto definition = m_source.definedName(def.name, scope);
+    if (!definition) definition = m_source.definedName(def.name, -1);
     // An undefined name shows #NAME? in the application, unless it names a table, which we do not read.
-    if (!definition) throw NotComputable("navnet " + spec.name + ", som arbeidsboken ikke definerer");
+    if (!definition) throw NotComputable("navnet " + def.name + ", som arbeidsboken ikke definerer");
     // Relative references in a name count from A1.
     auto formula = compiled(definition->formula, 1, 1);
-    if (!formula->problem.empty()) throw NotComputable("navnet " + spec.name + ": " + formula->problem);
+    if (!formula->problem.empty()) throw NotComputable("navnet " + def.name + ": " + formula->problem);
     Frame inner = frame;
     inner.formula = formula.get();
     inner.sheet = definition->scope >= 0 ? definition->scope : frame.sheet;
@@ -597,21 +597,21 @@ Operand Evaluation::referenceOperator(const Frame& frame, const Node& node) {
 
 Operand Evaluation::call(const Frame& frame, const Node& node) {
     const FunctionSlot& slot = frame.formula->functions[node.index];
-    if (!slot.spec) throw NotComputable("funksjonen " + slot.name);
-    const FunctionSpec& spec = *slot.spec;
-    if (node.count < spec.minArgs || node.count > spec.maxArgs)
+    if (!slot.def) throw NotComputable("funksjonen " + slot.name);
+    const FunctionDef& def = *slot.def;
+    if (node.count < def.minArgs || node.count > def.maxArgs)
         throw NotComputable("funksjonen " + slot.name + " med " + std::to_string(node.count) + " argumenter");
-    Call call(*this, frame, node, spec);
-    if (frame.arrayMode && spec.liftable) return lifted(call);
-    return spec.call(call);
+    Call call(*this, frame, node, def);
+    if (frame.arrayMode && def.liftable) return lifted(call);
+    return def.call(call);
 }
 
 Operand Evaluation::lifted(Call& call) {
-    const FunctionSpec& spec = call.spec();
+    const FunctionDef& def = call.def();
     std::vector<std::optional<Matrix>> spread(call.count());
     std::uint32_t rows = 0, columns = 0;
     for (std::size_t i = 0; i < call.count(); ++i) {
-        if (paramClass(spec, i) != ParamClass::Value || call.omitted(i)) continue;
+        if (paramClass(def, i) != ParamClass::Value || call.omitted(i)) continue;
         const Operand& operand = call.arg(i);
         bool many = operand.isArray() || (operand.isRef() && !operand.area.isCell());
         if (!many) continue;
@@ -619,10 +619,10 @@ Operand Evaluation::lifted(Call& call) {
         rows = std::max(rows, spread[i]->rows);
         columns = std::max(columns, spread[i]->columns);
     }
-    if (rows == 0) return spec.call(call);
+    if (rows == 0) return def.call(call);
     // The ranges a chosen branch gives go element by element too: IF(A1:A3>1, B1:B3, 0).
     for (std::size_t i = 0; i < call.count(); ++i) {
-        if (paramClass(spec, i) != ParamClass::Reference || call.omitted(i)) continue;
+        if (paramClass(def, i) != ParamClass::Reference || call.omitted(i)) continue;
         const Operand& operand = call.arg(i);
         if (!(operand.isArray() || (operand.isRef() && !operand.area.isCell()))) continue;
         spread[i] = matrix(operand);
@@ -632,14 +632,14 @@ Operand Evaluation::lifted(Call& call) {
     Matrix out(rows, columns);
     for (std::uint32_t r = 0; r < rows; ++r) {
         for (std::uint32_t c = 0; c < columns; ++c) {
-            Call single(*this, call.frame, call.node(), spec);
+            Call single(*this, call.frame, call.node(), def);
             for (std::size_t i = 0; i < call.count(); ++i) {
                 if (spread[i])
                     single.preset(i, Operand::of(stretched(*spread[i], r, c)));
                 else if (!call.omitted(i))
                     single.preset(i, call.arg(i));
             }
-            out.at(r, c) = scalar(call.frame, spec.call(single));
+            out.at(r, c) = scalar(call.frame, def.call(single));
         }
     }
     return Operand::ofArray(std::move(out));
@@ -658,13 +658,13 @@ Operand Evaluation::referenceFromText(const Frame& frame, std::string_view text,
         prefix = std::string(text.substr(0, bang));
         body = text.substr(bang + 1);
     }
-    RefSpec spec;
+    RefDef def;
     if (!prefix.empty()) {
         auto span = parseSheetPrefix(prefix);
         if (span.external) throw NotComputable("INDIRECT til en annen arbeidsbok");
-        spec.firstSheet = sheetIndex(span.first);
-        spec.lastSheet = span.last == span.first ? spec.firstSheet : sheetIndex(span.last);
-        if (spec.firstSheet == kNoSheet || spec.lastSheet == kNoSheet)
+        def.firstSheet = sheetIndex(span.first);
+        def.lastSheet = span.last == span.first ? def.firstSheet : sheetIndex(span.last);
+        if (def.firstSheet == kNoSheet || def.lastSheet == kNoSheet)
             return Operand::ofError(ErrorCode::Ref);
     }
     auto absolute = [](std::uint32_t row, std::uint32_t column) {
@@ -674,16 +674,16 @@ Operand Evaluation::referenceFromText(const Frame& frame, std::string_view text,
         std::size_t pos = 0;
         auto area = parseArea(body, pos);
         if (area && pos == body.size()) {
-            spec.kind = area->kind;
-            spec.first = absolute(area->first.row, area->first.column);
-            spec.last = absolute(area->last.row, area->last.column);
-            return resolveRef(frame, spec);
+            def.kind = area->kind;
+            def.first = absolute(area->first.row, area->first.column);
+            def.last = absolute(area->last.row, area->last.column);
+            return resolveRef(frame, def);
         }
         if (prefix.empty() && !body.empty() && isNameStart(body.front())) {
             auto definition = m_source.definedName(body, frame.sheet);
             if (!definition) definition = m_source.definedName(body, -1);
             if (!definition) return Operand::ofError(ErrorCode::Ref);
-            NameSpec name;
+            NameDef name;
             name.name = std::string(body);
             Operand target = this->name(frame, name);
             return target.isRef() ? target : Operand::ofError(ErrorCode::Ref);
@@ -733,16 +733,16 @@ Operand Evaluation::referenceFromText(const Frame& frame, std::string_view text,
     c2 = c1;
     if (colon != std::string_view::npos && !corner(body.substr(colon + 1), r2, c2))
         return Operand::ofError(ErrorCode::Ref);
-    spec.kind = AreaKind::Range;
-    spec.first = absolute(r1, c1);
-    spec.last = absolute(r2, c2);
-    return resolveRef(frame, spec);
+    def.kind = AreaKind::Range;
+    def.first = absolute(r1, c1);
+    def.last = absolute(r2, c2);
+    return resolveRef(frame, def);
 }
 
 // --- Call ----------------------------------------------------------------------------------------
 
-Call::Call(Evaluation& evaluation, const Frame& f, const Node& node, const FunctionSpec& spec)
-    : ev(evaluation), frame(f), m_node(node), m_spec(spec), m_count(node.count), m_args(node.count) {}
+Call::Call(Evaluation& evaluation, const Frame& f, const Node& node, const FunctionDef& def)
+    : ev(evaluation), frame(f), m_node(node), m_def(def), m_count(node.count), m_args(node.count) {}
 
 bool Call::omitted(std::size_t i) const {
     if (i >= m_count) return true;
@@ -754,7 +754,7 @@ const Operand& Call::arg(std::size_t i) {
     if (i >= m_count) return m_missing;
     if (!m_args[i]) {
         Frame inner = frame;
-        ParamClass kind = paramClass(m_spec, i);
+        ParamClass kind = paramClass(m_def, i);
         if (kind == ParamClass::Array) inner.arrayMode = true;
         Operand operand = ev.evaluate(inner, frame.formula->child(m_node, i));
         if (kind == ParamClass::Value && !frame.arrayMode && !operand.isValue())

@@ -253,15 +253,15 @@ private:
         auto parsed = parseReference(text);
         if (!parsed) return fail();
         if (parsed->sheets.external) return unsupported("en referanse til en annen arbeidsbok");
-        RefSpec spec;
-        spec.kind = parsed->area.kind;
-        spec.first = corner(parsed->area.first);
-        spec.last = corner(parsed->area.last);
-        if (!parsed->prefix.empty() && !sheets(parsed->sheets, spec.firstSheet, spec.lastSheet))
+        RefDef def;
+        def.kind = parsed->area.kind;
+        def.first = corner(parsed->area.first);
+        def.last = corner(parsed->area.last);
+        if (!parsed->prefix.empty() && !sheets(parsed->sheets, def.firstSheet, def.lastSheet))
             return errorNode(ErrorCode::Ref);
         Node node{Op::Ref};
         node.index = static_cast<std::uint32_t>(m_out.refs.size());
-        m_out.refs.push_back(spec);
+        m_out.refs.push_back(def);
         return add(node);
     }
 
@@ -275,26 +275,26 @@ private:
     }
 
     std::uint32_t name(std::string_view text) {
-        NameSpec spec;
+        NameDef def;
         if (auto bang = text.rfind('!'); bang != std::string_view::npos) {
             auto span = parseSheetPrefix(text.substr(0, bang));
             if (span.external) return unsupported("et navn i en annen arbeidsbok");
             int first = 0, last = 0;
             // A name qualified by a sheet the workbook lacks: the application shows #REF!.
             if (!sheets(span, first, last) || first != last) return errorNode(ErrorCode::Ref);
-            spec.sheet = first;
-            spec.name = sheets::toUpperAscii(text.substr(bang + 1));
+            def.sheet = first;
+            def.name = sheets::toUpperAscii(text.substr(bang + 1));
         } else {
-            spec.name = sheets::toUpperAscii(text);
-            if (spec.name == "TRUE" || spec.name == "FALSE") {
+            def.name = sheets::toUpperAscii(text);
+            if (def.name == "TRUE" || def.name == "FALSE") {
                 Node node{Op::Boolean};
-                node.number = spec.name == "TRUE" ? 1 : 0;
+                node.number = def.name == "TRUE" ? 1 : 0;
                 return add(node);
             }
         }
         Node node{Op::Name};
         node.index = static_cast<std::uint32_t>(m_out.names.size());
-        m_out.names.push_back(std::move(spec));
+        m_out.names.push_back(std::move(def));
         return add(node);
     }
 

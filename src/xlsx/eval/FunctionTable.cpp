@@ -5,13 +5,13 @@
 
 namespace xlsx::eval {
 
-const FunctionSpec* findFunction(std::string_view upperName) {
+const FunctionDef* findFunction(std::string_view upperName) {
     static const auto table = [] {
-        std::unordered_map<std::string_view, const FunctionSpec*> byName;
+        std::unordered_map<std::string_view, const FunctionDef*> byName;
         for (const auto* family : {&mathFunctions(), &aggregateFunctions(), &logicalFunctions(),
                                    &lookupFunctions(), &textFunctions(), &dateFunctions(), &infoFunctions()})
-            for (const auto& spec : *family)
-                byName.emplace(spec.name, &spec);
+            for (const auto& def : *family)
+                byName.emplace(def.name, &def);
         return byName;
     }();
     auto found = table.find(upperName);

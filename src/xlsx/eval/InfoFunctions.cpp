@@ -51,8 +51,8 @@ Operand fnT(Call& c) {
 
 } // namespace
 
-const std::vector<FunctionSpec>& infoFunctions() {
-    static const std::vector<FunctionSpec> functions = {
+const std::vector<FunctionDef>& infoFunctions() {
+    static const std::vector<FunctionDef> functions = {
         {"ISBLANK", 1, 1, "V", isFunction<blank>, true},
         {"ISNUMBER", 1, 1, "V", isFunction<number>, true},
         {"ISTEXT", 1, 1, "V", isFunction<text>, true},

@@ -132,8 +132,8 @@ Operand fnSwitch(Call& c) {
 
 } // namespace
 
-const std::vector<FunctionSpec>& logicalFunctions() {
-    static const std::vector<FunctionSpec> functions = {
+const std::vector<FunctionDef>& logicalFunctions() {
+    static const std::vector<FunctionDef> functions = {
         {"IF", 2, 3, "VRR", fnIf, true},
         {"IFS", 2, 254, "|VR", fnIfs, true},
         {"IFERROR", 2, 2, "VR", fnIfError, true},

@@ -385,8 +385,8 @@ Operand fnIndirect(Call& c) {
 
 } // namespace
 
-const std::vector<FunctionSpec>& lookupFunctions() {
-    static const std::vector<FunctionSpec> functions = {
+const std::vector<FunctionDef>& lookupFunctions() {
+    static const std::vector<FunctionDef> functions = {
         {"VLOOKUP", 3, 4, "VRVV", fnVLookup, false},
         {"HLOOKUP", 3, 4, "VRVV", fnHLookup, false},
         {"LOOKUP", 2, 3, "VAA", fnLookup, false},

@@ -139,8 +139,8 @@ Operand fnPi(Call&) {
 
 } // namespace
 
-const std::vector<FunctionSpec>& mathFunctions() {
-    static const std::vector<FunctionSpec> functions = {
+const std::vector<FunctionDef>& mathFunctions() {
+    static const std::vector<FunctionDef> functions = {
         {"ROUND", 2, 2, "V", fnRound, true},
         {"ROUNDUP", 2, 2, "V", fnRoundUp, true},
         {"ROUNDDOWN", 2, 2, "V", fnRoundDown, true},

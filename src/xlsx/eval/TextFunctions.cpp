@@ -301,8 +301,8 @@ Operand fnText(Call& c) {
 
 } // namespace
 
-const std::vector<FunctionSpec>& textFunctions() {
-    static const std::vector<FunctionSpec> functions = {
+const std::vector<FunctionDef>& textFunctions() {
+    static const std::vector<FunctionDef> functions = {
         {"CONCATENATE", 1, 255, "V", fnConcatenate, true},
         {"CONCAT", 1, 254, "R", fnConcat, false},
         {"TEXTJOIN", 3, 252, "VVR", fnTextJoin, false},

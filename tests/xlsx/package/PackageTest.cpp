@@ -3,6 +3,7 @@
 #include "sheets/Error.h"
 #include "support/Corpus.h"
 #include "support/ErrorOf.h"
+#include "support/Child.h"
 #include "support/Python.h"
 #include "support/TestPaths.h"
 
@@ -16,7 +17,6 @@
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -89,23 +89,6 @@ std::vector<std::string> listing(const fs::path& folder) {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
-}
-
-// Runs `body` in a forked child and returns its exit status; the child never returns into the tests.
-int inChild(const std::function<int()>& body) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        int code = 99;
-        try {
-            code = body();
-        } catch (...) {
-            code = 98;
-        }
-        _exit(code);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 // Rewrites docProps/app.xml (or the first part) as itself; returns the part's name.
@@ -306,11 +289,11 @@ TEST(PackageSave, ReportsAnUnwritableFolderAndLeavesTheOriginal) {
     };
     if (geteuid() == 0) {
         // Root writes regardless of permission bits; nobody (65534) cannot.
-        const int status = inChild([&] {
+        const int status = testsupport::inChild([&] {
             if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) return 3;
             if (access(dir.path().c_str(), W_OK) == 0) return 4;
             return attempt();
-        });
+        }).exitCode;
         ASSERT_EQ(status, 0);
     } else {
         fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::remove);
@@ -328,7 +311,7 @@ TEST(PackageSave, AWriteFailureRemovesTheTemporaryAndLeavesTheOriginal) {
     auto path = dir.copy(testsupport::corpus("autofilter00.xlsx"));
     const auto bytes = testsupport::readFile(path);
     // Writes past RLIMIT_FSIZE fail with EFBIG once SIGXFSZ no longer kills the writer.
-    const int status = inChild([&] {
+    const int status = testsupport::inChild([&] {
         rlimit limit{64 * 1024, 64 * 1024};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
         std::signal(SIGXFSZ, SIG_IGN);
@@ -340,7 +323,7 @@ TEST(PackageSave, AWriteFailureRemovesTheTemporaryAndLeavesTheOriginal) {
         package.write("xl/media/noise.bin", std::move(noise));
         const auto message = errorOf([&] { package.save(); });
         return message.find("filen blir større") != std::string::npos ? 0 : 1;
-    });
+    }).exitCode;
     ASSERT_EQ(status, 0);
     EXPECT_EQ(testsupport::readFile(path), bytes);
     EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"autofilter00.xlsx"});
