@@ -101,20 +101,25 @@ void Book::refuseSplittingPivotTables(const Sheet& sheet, const RowShift& shift,
                                       std::string_view action) const {
     auto [found, added] = m_pivotAreas.try_emplace(sheet.index());
     auto& areas = found->second;
-    if (added) {
-        auto relsPart = Relationships::partFor(sheet.partName());
-        if (package().contains(relsPart)) {
-            Relationships rels(sheet.partName(), package().read(relsPart), sheet.place().withPart(relsPart));
-            for (const auto& rel : rels.all()) {
-                if (rel.external || !rel.type.ends_with("/pivotTable")) continue;
-                auto part = rels.resolve(rel);
-                if (package().contains(part))
-                    areas.push_back(pivotTableLocation(package().read(part), sheet.place().withPart(part)));
-            }
-        }
-    }
+    if (added)
+        for (const auto& part : sheetParts(sheet, "pivotTable"))
+            areas.push_back(pivotTableLocation(package().read(part), sheet.place().withPart(part)));
     for (const auto& area : areas)
         if (insertsInside(shift, area)) sheet.place().fail(action, pivotTableSplit(area));
+}
+
+std::vector<std::string> Book::sheetParts(const Sheet& sheet, std::string_view type) const {
+    std::vector<std::string> parts;
+    auto relsPart = Relationships::partFor(sheet.partName());
+    if (!package().contains(relsPart)) return parts;
+    Relationships rels(sheet.partName(), package().read(relsPart), sheet.place().withPart(relsPart));
+    for (const auto& rel : rels.all()) {
+        std::string_view relType = rel.type;
+        if (rel.external || relType.substr(relType.rfind('/') + 1) != type) continue;
+        auto part = rels.resolve(rel);
+        if (package().contains(part)) parts.push_back(std::move(part));
+    }
+    return parts;
 }
 
 std::unique_ptr<WorksheetPart> Book::loadWorksheet(const Sheet& sheet) const {

@@ -13,6 +13,7 @@
 #include "package/Relationships.h"
 #include "parts/SharedStrings.h"
 #include "parts/Styles.h"
+#include "parts/TablePart.h"
 #include "parts/WorkbookPart.h"
 #include "sheets/Workbook.h"
 #include "xml/Place.h"
@@ -66,6 +67,11 @@ private:
     eval::Evaluator& evaluator();
     RecalcPlanner& planner();
     RecalcPlanner::OnStale staleMarker();
+    // The parts the sheet's relationships of this type (the last word of its URI: "table") lead to
+    // that the package holds.
+    std::vector<std::string> sheetParts(const Sheet& sheet, std::string_view type) const;
+    // The tables on a worksheet as its table parts describe them (BookTables.cpp).
+    std::vector<TableDefinition> readTables(const Sheet& sheet) const;
     // Computes every formula whose result is to be saved anew; false when some could not be.
     bool computeResults();
 

@@ -10,7 +10,8 @@ eval::Evaluator& Book::evaluator() {
         std::vector<WorkbookCells::Sheet> sheets;
         for (const auto& sheet : m_sheets)
             sheets.push_back({sheet->name(), sheet->kind() == SheetKind::Worksheet,
-                              [s = sheet.get()]() -> WorksheetPart& { return s->part(); }, &sheet->shift()});
+                              [s = sheet.get()]() -> WorksheetPart& { return s->part(); }, &sheet->shift(),
+                              [this, s = sheet.get()] { return readTables(*s); }});
         m_cells = std::make_unique<WorkbookCells>(std::move(sheets), m_workbook->definedNames(),
                                                   m_workbook->date1904());
         m_cells->setPlanner(m_planner.get());
@@ -38,6 +39,10 @@ RecalcPlanner& Book::planner() {
         m_planner = std::make_unique<RecalcPlanner>(m_sheetOrder);
         for (const auto& name : m_workbook->definedNames())
             m_planner->addDefinedName(name.name, name.localSheet, name.formula);
+        for (const auto& sheet : m_sheets)
+            if (sheet->kind() == SheetKind::Worksheet)
+                for (const auto& table : readTables(*sheet))
+                    m_planner->addTableName(table.name);
         for (const auto& sheet : m_sheets) {
             if (sheet->kind() != SheetKind::Worksheet) continue;
             sheet->part().forEachFormulaAsRead(

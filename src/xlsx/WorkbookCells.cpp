@@ -86,6 +86,43 @@ std::optional<eval::NameDefinition> WorkbookCells::definedName(std::string_view 
     return std::nullopt;
 }
 
+const std::vector<TableDefinition>& WorkbookCells::tablesOf(int sheet) const {
+    auto index = static_cast<std::size_t>(sheet);
+    if (m_tables.size() < m_sheets.size()) m_tables.resize(m_sheets.size());
+    auto& tables = m_tables[index];
+    if (!tables)
+        tables = m_sheets[index].cells && m_sheets[index].tables ? m_sheets[index].tables()
+                                                                 : std::vector<TableDefinition>{};
+    return *tables;
+}
+
+eval::TableView WorkbookCells::view(int sheet, const TableDefinition& table) const {
+    eval::TableView view{table.name,   sheet,       table.top,        table.left,
+                         table.bottom, table.right, table.headerRows, table.totalsRows,
+                         table.columns};
+    if (const RowShift* shift = m_sheets[static_cast<std::size_t>(sheet)].shift) {
+        view.top = shift->map(table.top);
+        view.bottom = shift->map(table.bottom);
+    }
+    return view;
+}
+
+std::optional<eval::TableView> WorkbookCells::table(std::string_view name) const {
+    for (int sheet = 0; sheet < sheetCount(); ++sheet)
+        for (const auto& table : tablesOf(sheet))
+            if (sheets::equalIgnoringAsciiCase(table.name, name)) return view(sheet, table);
+    return std::nullopt;
+}
+
+std::optional<eval::TableView> WorkbookCells::tableAt(int sheet, std::uint32_t row,
+                                                      std::uint32_t column) const {
+    for (const auto& table : tablesOf(sheet)) {
+        auto at = view(sheet, table);
+        if (row >= at.top && row <= at.bottom && column >= at.left && column <= at.right) return at;
+    }
+    return std::nullopt;
+}
+
 void WorkbookCells::storeResult(int sheet, std::uint32_t row, std::uint32_t column,
                                 const eval::Value& value) {
     part(sheet).storeResult(row, column, value);

@@ -7,6 +7,7 @@
 #include "eval/EvalSource.h"
 #include "formula/RecalcPlanner.h"
 #include "formula/RowShift.h"
+#include "parts/TablePart.h"
 #include "parts/WorkbookPart.h"
 #include "parts/WorksheetPart.h"
 
@@ -23,6 +24,8 @@ public:
         bool cells = false;                   // a worksheet, not a chartsheet or dialog sheet
         std::function<WorksheetPart&()> part; // parsed on first use
         const RowShift* shift = nullptr;
+        // The sheet's tables as its table parts describe them; read on first need.
+        std::function<std::vector<TableDefinition>()> tables;
     };
 
     WorkbookCells(std::vector<Sheet> sheets, const std::vector<DefinedName>& names, bool date1904);
@@ -43,6 +46,8 @@ public:
         const override;
     eval::RowState rowState(int sheet, std::uint32_t row) const override;
     std::optional<eval::NameDefinition> definedName(std::string_view name, int scope) const override;
+    std::optional<eval::TableView> table(std::string_view name) const override;
+    std::optional<eval::TableView> tableAt(int sheet, std::uint32_t row, std::uint32_t column) const override;
     bool date1904() const override { return m_date1904; }
     void storeResult(int sheet, std::uint32_t row, std::uint32_t column, const eval::Value& value) override;
 
@@ -52,6 +57,9 @@ private:
     // The sheet index and formula text of a cell as the evaluator needs them (see the header comment).
     void complete(int sheet, std::uint32_t row, std::uint32_t column, eval::SourceCell& cell) const;
     std::string moved(int sheet, std::string_view formula) const;
+    const std::vector<TableDefinition>& tablesOf(int sheet) const;
+    // Where the table stands now: rows inserted inside it made it grow, above it moved it.
+    eval::TableView view(int sheet, const TableDefinition& table) const;
 
     std::vector<Sheet> m_sheets;
     std::vector<std::string> m_sheetOrder;
@@ -59,6 +67,7 @@ private:
     bool m_date1904;
     RecalcPlanner* m_planner = nullptr;
     mutable std::string m_formula, m_nameFormula;
+    mutable std::vector<std::optional<std::vector<TableDefinition>>> m_tables; // by sheet, once read
 };
 
 } // namespace xlsx

@@ -5,6 +5,7 @@
 // serves every cell of a shared formula.
 
 #include "eval/Operand.h"
+#include "eval/StructuredReference.h"
 #include "formula/ReferenceSyntax.h"
 
 #include <cstdint>
@@ -26,6 +27,7 @@ enum class Op : std::uint8_t {
     Missing, // an omitted argument: f(1,,2)
     Ref,
     Name,
+    Structured, // a table reference; `index` into tables
     Array,
     Negate,
     Plus,
@@ -73,14 +75,14 @@ struct NameDef {
 
 struct FunctionSlot {
     const FunctionDef* def = nullptr; // null: a function this evaluator does not know
-    std::string name;                   // upper case, without _xlfn. and similar prefixes
+    std::string name;                 // upper case, without _xlfn. and similar prefixes
 };
 
 struct Node {
     Op op = Op::Number;
     std::uint16_t count = 0; // children
     std::uint32_t first = 0; // first child in CompiledFormula::children
-    std::uint32_t index = 0; // into strings, refs, names, arrays or functions; the ErrorCode of Error
+    std::uint32_t index = 0; // into strings, refs, names, tables, arrays or functions; the ErrorCode of Error
     double number = 0;       // Number, Boolean
 };
 
@@ -90,6 +92,7 @@ struct CompiledFormula {
     std::vector<std::string> strings;
     std::vector<RefDef> refs;
     std::vector<NameDef> names;
+    std::vector<StructuredReference> tables;
     std::vector<std::shared_ptr<const Matrix>> arrays;
     std::vector<FunctionSlot> functions;
     std::uint32_t root = 0;

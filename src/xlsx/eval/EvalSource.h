@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
+#include <string>
 #include <string_view>
 
 namespace xlsx::eval {
@@ -55,6 +57,16 @@ struct NameDefinition {
     int scope = -1;
 };
 
+// A table (list object) where it stands now, in the workbook's current numbering.
+struct TableView {
+    std::string_view name;
+    int sheet = 0;
+    // The whole table: header row, data rows and totals row.
+    std::uint32_t top = 1, left = 1, bottom = 1, right = 1;
+    std::uint32_t headerRows = 1, totalsRows = 0;
+    std::span<const std::string> columns; // the column names, left to right
+};
+
 class EvalSource {
 public:
     virtual ~EvalSource() = default;
@@ -79,6 +91,11 @@ public:
     // The defined name `name` (compared without regard to a-z case) with exactly this scope: -1 for
     // the workbook, else the sheet index.
     virtual std::optional<NameDefinition> definedName(std::string_view name, int scope) const = 0;
+
+    // The table of that name (compared without regard to a-z case), nullopt when there is none.
+    virtual std::optional<TableView> table(std::string_view name) const = 0;
+    // The table the cell lies in (header and totals rows included), nullopt when none.
+    virtual std::optional<TableView> tableAt(int sheet, std::uint32_t row, std::uint32_t column) const = 0;
 
     // The workbook counts days from 1904-01-01 instead of 1899-12-31.
     virtual bool date1904() const = 0;

@@ -109,6 +109,9 @@ private:
     std::shared_ptr<const CompiledFormula> compiled(std::string_view text, std::uint32_t anchorRow,
                                                     std::uint32_t anchorColumn);
     Operand name(const Frame& frame, const NameDef& def);
+    // Table references (TableReferences.cpp).
+    Operand structured(const Frame& frame, const StructuredReference& def);
+    Operand tableArea(const Frame& frame, const TableView& table, const StructuredReference& def);
     Operand unary(const Frame& frame, const Node& node);
     Operand binary(const Frame& frame, const Node& node);
     Operand referenceOperator(const Frame& frame, const Node& node);

@@ -306,6 +306,8 @@ Operand Evaluation::evaluate(const Frame& frame, const Node& node) {
         return resolveRef(frame, f.refs[node.index]);
     case Op::Name:
         return name(frame, f.names[node.index]);
+    case Op::Structured:
+        return structured(frame, f.tables[node.index]);
     case Op::Array: {
         Operand array;
         array.kind = Operand::Kind::Array;
@@ -336,7 +338,10 @@ Operand Evaluation::name(const Frame& frame, const NameDef& def) {
     int scope = def.sheet == kOwnSheet ? frame.sheet : def.sheet;
     auto definition = m_source.definedName(def.name, scope);
     if (!definition) definition = m_source.definedName(def.name, -1);
-    // An undefined name shows #NAME? in the application, unless it names a table, which we do not read.
+    // A table's name alone stands for its data rows.
+    if (!definition && def.sheet == kOwnSheet)
+        if (auto table = m_source.table(def.name)) return tableArea(frame, *table, {});
+    // An undefined name shows #NAME? in the application.
     if (!definition) throw NotComputable("navnet " + def.name + ", som arbeidsboken ikke definerer");
     // Relative references in a name count from A1.
     auto formula = compiled(definition->formula, 1, 1);
@@ -664,8 +669,7 @@ Operand Evaluation::referenceFromText(const Frame& frame, std::string_view text,
         if (span.external) throw NotComputable("INDIRECT til en annen arbeidsbok");
         def.firstSheet = sheetIndex(span.first);
         def.lastSheet = span.last == span.first ? def.firstSheet : sheetIndex(span.last);
-        if (def.firstSheet == kNoSheet || def.lastSheet == kNoSheet)
-            return Operand::ofError(ErrorCode::Ref);
+        if (def.firstSheet == kNoSheet || def.lastSheet == kNoSheet) return Operand::ofError(ErrorCode::Ref);
     }
     auto absolute = [](std::uint32_t row, std::uint32_t column) {
         return RefCorner{row, column, true, true};

@@ -221,7 +221,7 @@ private:
         case TokenKind::Function:
             return call(token->text);
         case TokenKind::Structured:
-            return unsupported("en tabellreferanse (" + std::string(token->text) + ")");
+            return structured(token->text);
         case TokenKind::Separator:
             if (token->text == "(") return parenthesised();
             if (token->text == "{") return arrayConstant();
@@ -295,6 +295,15 @@ private:
         Node node{Op::Name};
         node.index = static_cast<std::uint32_t>(m_out.names.size());
         m_out.names.push_back(std::move(def));
+        return add(node);
+    }
+
+    std::uint32_t structured(std::string_view text) {
+        auto parsed = parseStructuredReference(text);
+        if (!parsed) return unsupported("tabellreferansen " + std::string(text));
+        Node node{Op::Structured};
+        node.index = static_cast<std::uint32_t>(m_out.tables.size());
+        m_out.tables.push_back(std::move(*parsed));
         return add(node);
     }
 

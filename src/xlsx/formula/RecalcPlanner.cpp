@@ -50,6 +50,10 @@ void RecalcPlanner::addDefinedName(std::string_view name, int localSheet, std::s
     m_names[sheets::toUpperAscii(name)].push_back({std::string(formula), localSheet});
 }
 
+void RecalcPlanner::addTableName(std::string_view name) {
+    m_tables.push_back(sheets::toUpperAscii(name));
+}
+
 void RecalcPlanner::collect(std::string_view formula, int sheet, Formula& into, int depth) const {
     auto deps = analyzeFormula(formula);
     if (deps.isVolatile || deps.opaque || depth > kMaxNameDepth) into.always = true;
@@ -63,6 +67,10 @@ void RecalcPlanner::collect(std::string_view formula, int sheet, Formula& into, 
         if (first > last) std::swap(first, last);
         into.areas.push_back({first, last, area.firstRow, area.lastRow, area.firstColumn, area.lastColumn});
     }
+    // A table's cells are not traced: a formula naming one may change with any change.
+    for (const auto& used : deps.valueNames)
+        if (std::find(m_tables.begin(), m_tables.end(), sheets::toUpperAscii(used)) != m_tables.end())
+            into.always = true;
     for (const auto& used : deps.names) {
         auto found = m_names.find(sheets::toUpperAscii(used));
         if (found == m_names.end()) continue; // not a defined name: reads nothing

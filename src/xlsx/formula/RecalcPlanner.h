@@ -24,6 +24,8 @@ public:
 
     // localSheet: 0-based sheet index for a sheet-scoped name, -1 for the workbook. Names first.
     void addDefinedName(std::string_view name, int localSheet, std::string_view formula);
+    // A table's name, which a formula may use alone for the table's data; with the names, first.
+    void addTableName(std::string_view name);
     void addFormula(int sheet, std::uint32_t row, std::uint32_t column, std::string_view formula);
     // Indexes what each formula reads; call once, after everything is added and before marking.
     void index();
@@ -82,6 +84,7 @@ private:
 
     std::vector<std::string> m_sheetNames;
     std::unordered_map<std::string, std::vector<Name>> m_names; // by upper-cased name
+    std::vector<std::string> m_tables;                          // upper-cased
     std::vector<Formula> m_formulas;
     std::unordered_map<std::uint64_t, std::size_t> m_byCell;
     std::vector<std::size_t> m_always, m_positional;

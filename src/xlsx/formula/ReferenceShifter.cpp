@@ -241,6 +241,9 @@ FormulaDependencies analyzeFormula(std::string_view formula) {
             auto bang = token.text.rfind('!');
             if (bang == std::string_view::npos) {
                 addName(token.text);
+                if (!sheets::equalIgnoringAsciiCase(token.text, "TRUE") &&
+                    !sheets::equalIgnoringAsciiCase(token.text, "FALSE"))
+                    result.valueNames.emplace_back(token.text);
             } else if (parseSheetPrefix(token.text.substr(0, bang)).external) {
                 result.opaque = true;
             } else {

@@ -50,9 +50,10 @@ struct FormulaArea {
 
 struct FormulaDependencies {
     std::vector<FormulaArea> areas;
-    std::vector<std::string> names; // defined names used (or identifiers that may be one, functions too)
-    bool isVolatile = false;        // NOW, TODAY, RAND, RANDBETWEEN, OFFSET, INDIRECT, CELL, INFO
-    bool opaque = false;            // external references, structured references, anything not understood
+    std::vector<std::string> names;      // defined names used (or identifiers that may be one, functions too)
+    std::vector<std::string> valueNames; // those of them not called: a table's name may be among them
+    bool isVolatile = false;             // NOW, TODAY, RAND, RANDBETWEEN, OFFSET, INDIRECT, CELL, INFO
+    bool opaque = false; // external references, structured references, anything not understood
 };
 
 FormulaDependencies analyzeFormula(std::string_view formula);

@@ -118,7 +118,7 @@ TEST(Evaluator, ReferencesAcrossSheetsAndWholeColumns) {
                         {"SUM((A1,A5000))", "n:3"},
                         {"SUM(A1:INDEX(A:A,5000))", "n:3"},
                         {"[1]Ark1!A1", "?"},      // another workbook
-                        {"Tabell1[Antall]", "?"}, // tables are not read
+                        {"Tabell1[Antall]", "?"}, // a table the workbook does not have
                     });
 }
 

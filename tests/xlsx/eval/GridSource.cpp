@@ -5,6 +5,7 @@
 #include "sheets/AsciiCase.h"
 
 #include <algorithm>
+#include <charconv>
 #include <sstream>
 #include <stdexcept>
 
@@ -18,6 +19,15 @@ xlsx::CellRef position(std::string_view cell) {
     auto ref = xlsx::CellRef::parse(cell);
     if (!ref) throw std::invalid_argument("not a cell: " + std::string(cell));
     return *ref;
+}
+
+// Not std::stod, which reads by the process locale.
+double parseDouble(const std::string& text) {
+    double value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size())
+        throw std::invalid_argument("not a number: " + text);
+    return value;
 }
 
 } // namespace
@@ -133,7 +143,7 @@ GridSource GridSource::fromDump(const std::string& dump) {
             const std::string& kind = f.at(3);
             const std::string& value = f.at(4);
             if (kind == "n")
-                grid.number(sheet, f[2], std::stod(value));
+                grid.number(sheet, f[2], parseDouble(value));
             else if (kind == "s")
                 grid.text(sheet, f[2], value);
             else if (kind == "b")
@@ -220,6 +230,29 @@ std::optional<xlsx::eval::NameDefinition> GridSource::definedName(std::string_vi
     for (const auto& n : m_names)
         if (n.scope == scope && sheets::equalIgnoringAsciiCase(n.name, name))
             return xlsx::eval::NameDefinition{n.formula, n.scope};
+    return std::nullopt;
+}
+
+void GridSource::table(int sheet, std::string name, std::string_view area, std::vector<std::string> columns,
+                       std::uint32_t headerRows, std::uint32_t totalsRows) {
+    auto colon = area.find(':');
+    auto first = position(area.substr(0, colon)), last = position(area.substr(colon + 1));
+    m_tables.push_back({std::move(name), sheet, first.row(), first.column(), last.row(), last.column(),
+                        headerRows, totalsRows, std::move(columns)});
+}
+
+std::optional<xlsx::eval::TableView> GridSource::table(std::string_view name) const {
+    for (const auto& table : m_tables)
+        if (sheets::equalIgnoringAsciiCase(table.name, name)) return table.view();
+    return std::nullopt;
+}
+
+std::optional<xlsx::eval::TableView> GridSource::tableAt(int sheet, std::uint32_t row,
+                                                         std::uint32_t column) const {
+    for (const auto& table : m_tables)
+        if (table.sheet == sheet && row >= table.top && row <= table.bottom && column >= table.left &&
+            column <= table.right)
+            return table.view();
     return std::nullopt;
 }
 

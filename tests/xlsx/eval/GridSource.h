@@ -35,6 +35,9 @@ public:
     void rowState(int sheet, std::uint32_t row, xlsx::eval::RowState state) {
         m_rowStates[{sheet, row}] = state;
     }
+    // A table over `area` ("B2:D6", header and totals rows included) with these column names.
+    void table(int sheet, std::string name, std::string_view area, std::vector<std::string> columns,
+               std::uint32_t headerRows = 1, std::uint32_t totalsRows = 0);
     void setDate1904(bool on) { m_date1904 = on; }
     void noCells(int sheet) { m_noCells.push_back(sheet); }
     // How often cell() and forEachCell() were asked, to check that work is not repeated.
@@ -53,6 +56,9 @@ public:
                          visit) const override;
     xlsx::eval::RowState rowState(int sheet, std::uint32_t row) const override;
     std::optional<xlsx::eval::NameDefinition> definedName(std::string_view name, int scope) const override;
+    std::optional<xlsx::eval::TableView> table(std::string_view name) const override;
+    std::optional<xlsx::eval::TableView> tableAt(int sheet, std::uint32_t row,
+                                                 std::uint32_t column) const override;
     bool date1904() const override { return m_date1904; }
     void storeResult(int sheet, std::uint32_t row, std::uint32_t column,
                      const xlsx::eval::Value& value) override;
@@ -84,6 +90,16 @@ private:
     };
     std::vector<Name> m_names;
     std::vector<int> m_noCells;
+    struct Table {
+        std::string name;
+        int sheet;
+        std::uint32_t top, left, bottom, right, headerRows, totalsRows;
+        std::vector<std::string> columns;
+        xlsx::eval::TableView view() const {
+            return {name, sheet, top, left, bottom, right, headerRows, totalsRows, columns};
+        }
+    };
+    std::vector<Table> m_tables;
     bool m_date1904 = false;
     mutable std::size_t m_reads = 0;
     std::size_t m_stored = 0;

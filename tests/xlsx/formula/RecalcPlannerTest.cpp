@@ -79,4 +79,21 @@ TEST(RecalcPlanner, InsertedRowsReachTheRangesSpanningThemAndPositionalFormulas)
     EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"0!1:2", "0!5:2"}));
 }
 
+// Table references cannot be traced to cells: a formula with one, or with a table's name alone, is
+// stale after any change; a defined name is traced as before, a name that is neither reads nothing.
+TEST(RecalcPlanner, TableReferencesAreStaleAfterAnyChange) {
+    RecalcPlanner planner({"Lager"});
+    planner.addDefinedName("Summen", -1, "Lager!$B$1");
+    planner.addTableName("Tabell1");
+    planner.addFormula(0, 1, 3, "SUM(Tabell1[Antall])"); // C1
+    planner.addFormula(0, 2, 3, "ROWS(Tabell1)");        // C2
+    planner.addFormula(0, 3, 3, "Summen*2");             // C3
+    planner.addFormula(0, 4, 3, "TRUE");                 // C4
+    planner.addFormula(0, 5, 3, "Ukjent+1");             // C5: #NAME? whatever changes
+    planner.index();
+    Recorder recorder;
+    planner.markWritten(0, {50, 50}, 9, recorder.marker());
+    EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"0!1:3", "0!2:3"}));
+}
+
 } // namespace
