@@ -2,8 +2,7 @@
 
 #include "sheets/Error.h"
 #include "sheets/StrToReal.h"
-#include "support/Python.h"
-#include "support/TestPaths.h"
+#include "support/CommaLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +10,6 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <random>
 
@@ -168,23 +166,8 @@ TEST(CellText, DatesAndTimes) {
 // or our parsing. Uses an installed Norwegian or German locale, or compiles one into a temporary
 // folder.
 TEST(CellText, IndependentOfTheProcessLocale) {
-    testsupport::TempDir folder;
-    const char* chosen = nullptr;
-    for (const char* name : {"nb_NO.UTF-8", "de_DE.UTF-8"})
-        if ((chosen = std::setlocale(LC_ALL, name))) break;
-    if (!chosen) {
-        auto made = testsupport::runProcess(
-            {"localedef", "-i", "nb_NO", "-f", "UTF-8", (folder / "nb_NO.UTF-8").string()});
-        if (made.exitCode == 0) {
-            setenv("LOCPATH", folder.path().c_str(), 1);
-            chosen = std::setlocale(LC_ALL, "nb_NO.UTF-8");
-        }
-    }
-    if (!chosen || std::strcmp(std::localeconv()->decimal_point, ",") != 0) {
-        std::setlocale(LC_ALL, "C");
-        unsetenv("LOCPATH");
-        GTEST_SKIP() << "no locale with a comma decimal point can be had here";
-    }
+    testsupport::CommaLocale locale;
+    if (!locale.active()) GTEST_SKIP() << "no locale with a comma decimal point can be had here";
     EXPECT_EQ(printfG15(12.5), "12,5"); // the locale is in force
     std::string ours;
     sheets::appendNumberText(12.5, kPoint, ours);
@@ -192,8 +175,6 @@ TEST(CellText, IndependentOfTheProcessLocale) {
     EXPECT_EQ(text(CellValue::ofNumber(1234.5)), "1234,5");
     EXPECT_EQ(sheets::StrToReal("1.5"), 1.5);
     EXPECT_EQ(sheets::StrToReal("1,5"), 1.5);
-    std::setlocale(LC_ALL, "C");
-    unsetenv("LOCPATH");
 }
 
 } // namespace

@@ -7,7 +7,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace xlsx::eval {
 
@@ -202,8 +201,9 @@ std::string numberText(double value) {
     char buffer[64];
     int exponent = static_cast<int>(std::floor(std::log10(magnitude)));
     int decimals = std::max(0, 14 - exponent);
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-    std::string text(buffer);
+    // to_chars, not printf: the text must not follow the process locale's decimal separator.
+    auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    std::string text(buffer, written.ptr);
     // Rounding may have carried into one more integer digit (9.99999999999999999 -> 10.000...).
     if (auto point = text.find('.'); point != std::string::npos) {
         while (text.back() == '0')

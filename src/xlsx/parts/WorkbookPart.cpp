@@ -31,16 +31,17 @@ WorkbookPart::WorkbookPart(std::string_view xml, Place place)
         m_sheets.push_back({sheet.attribute("name").value(), id});
     }
     if (auto view = child(child(workbook, "bookViews"), "workbookView")) {
-        int tab = attribute(view, "activeTab").as_int(0);
-        m_activeTab = tab >= 0 && tab < static_cast<int>(m_sheets.size()) ? tab : 0;
+        auto tab = scan::parseUnsigned(attribute(view, "activeTab").value());
+        m_activeTab = tab && *tab < m_sheets.size() ? static_cast<int>(*tab) : 0;
     }
     m_date1904 = scan::isTrue(attribute(child(workbook, "workbookPr"), "date1904").value());
     m_fullCalculation = scan::isTrue(attribute(child(workbook, "calcPr"), "fullCalcOnLoad").value());
     for (auto name : child(workbook, "definedNames").children()) {
         if (!dom::isElement(name, "definedName")) continue;
         auto local = attribute(name, "localSheetId");
-        m_definedNames.push_back(
-            {attribute(name, "name").value(), name.text().get(), local ? local.as_int(-1) : -1});
+        auto sheet = local ? scan::parseUnsigned(local.value()) : std::nullopt;
+        int scope = sheet && *sheet < 0x7FFFFFFF ? static_cast<int>(*sheet) : -1;
+        m_definedNames.push_back({attribute(name, "name").value(), name.text().get(), scope});
     }
 }
 
