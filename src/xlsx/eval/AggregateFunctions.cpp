@@ -4,6 +4,7 @@
 #include "eval/Criteria.h"
 #include "eval/Evaluation.h"
 #include "eval/NotComputable.h"
+#include "eval/NumberArguments.h"
 #include "formula/CellRef.h"
 
 #include <algorithm>
@@ -12,20 +13,8 @@
 
 namespace xlsx::eval {
 
-namespace {
-
-// The numbers of the arguments as SUM and its kin take them: from ranges and arrays only numbers
-// (texts, booleans and empty cells left out); given directly, numbers, booleans and texts that read
-// as numbers (any other text is #VALUE!). The first error met is the result.
-struct Numbers {
-    std::vector<double> values;
-    std::optional<ErrorCode> error;
-};
-
-enum class Strictness { Propagate, Skip }; // errors and bad texts: the result, or left out (COUNT)
-
 Numbers collect(Call& c, std::size_t first, Strictness strictness,
-                const std::function<bool(const CellSeen&)>& skip = {}) {
+                const std::function<bool(const CellSeen&)>& skip) {
     Numbers numbers;
     for (std::size_t i = first; i < c.count() && !numbers.error; ++i) {
         if (c.omitted(i)) {
@@ -58,13 +47,52 @@ Numbers collect(Call& c, std::size_t first, Strictness strictness,
     return numbers;
 }
 
-// Added in order, as the application does: SUM(0.1,0.2,-0.3) is 5.55E-17 there, while 0.1+0.2-0.3 is 0.
+Numbers collectAll(Call& c, std::size_t first) {
+    Numbers numbers;
+    for (std::size_t i = first; i < c.count() && !numbers.error; ++i) {
+        if (c.omitted(i)) {
+            numbers.values.push_back(0);
+            continue;
+        }
+        c.ev.forEachCell(c.arg(i), [&](const CellSeen& seen) {
+            if (numbers.error) return;
+            const Value& v = seen.value;
+            if (v.isError()) {
+                numbers.error = v.error;
+            } else if (v.isNumber() || v.isBoolean() || (seen.direct && v.isEmpty())) {
+                numbers.values.push_back(v.number);
+            } else if (v.isText() && !seen.direct) {
+                numbers.values.push_back(0);
+            } else if (v.isText()) {
+                auto n = toNumber(v, c.ev.date1904());
+                if (n)
+                    numbers.values.push_back(*n);
+                else
+                    numbers.error = *n.error;
+            }
+        });
+    }
+    return numbers;
+}
+
 double sum(const std::vector<double>& values) {
     double total = 0;
     for (double v : values)
         total += v;
     return total;
 }
+
+std::optional<double> variance(const std::vector<double>& values, bool sample) {
+    std::size_t n = values.size();
+    if (n == 0 || (sample && n < 2)) return std::nullopt;
+    double mean = sum(values) / static_cast<double>(n);
+    double squares = 0;
+    for (double v : values)
+        squares += (v - mean) * (v - mean);
+    return squares / static_cast<double>(sample ? n - 1 : n);
+}
+
+namespace {
 
 Operand fnSum(Call& c) {
     auto numbers = collect(c, 0, Strictness::Propagate);
@@ -120,17 +148,6 @@ Operand fnCountA(Call& c) {
         });
     }
     return Operand::ofNumber(count);
-}
-
-// Variance of the numbers: population or sample.
-std::optional<double> variance(const std::vector<double>& values, bool sample) {
-    std::size_t n = values.size();
-    if (n == 0 || (sample && n < 2)) return std::nullopt;
-    double mean = sum(values) / static_cast<double>(n);
-    double squares = 0;
-    for (double v : values)
-        squares += (v - mean) * (v - mean);
-    return squares / static_cast<double>(sample ? n - 1 : n);
 }
 
 const RefArea* singleArea(const Operand& operand) {

@@ -182,10 +182,13 @@ private:
 // Function families; each lists its functions.
 const std::vector<FunctionDef>& mathFunctions();
 const std::vector<FunctionDef>& aggregateFunctions();
+const std::vector<FunctionDef>& statisticalFunctions();
+const std::vector<FunctionDef>& trigFunctions();
 const std::vector<FunctionDef>& logicalFunctions();
 const std::vector<FunctionDef>& lookupFunctions();
 const std::vector<FunctionDef>& textFunctions();
 const std::vector<FunctionDef>& dateFunctions();
+const std::vector<FunctionDef>& dateSpanFunctions();
 const std::vector<FunctionDef>& infoFunctions();
 
 // Checks a number result: NaN and infinities are #NUM!.

@@ -5,6 +5,7 @@
 #include "eval/Evaluation.h"
 #include "eval/NotComputable.h"
 #include "formula/CellRef.h"
+#include "formula/ReferenceSyntax.h"
 
 #include <cmath>
 
@@ -383,6 +384,70 @@ Operand fnIndirect(Call& c) {
     return c.ev.referenceFromText(c.frame, *text, *a1);
 }
 
+// A sheet name as a reference writes it: quoted when it holds anything but letters, digits, '_' and
+// '.'. A plain name that starts with a digit or reads as a cell (A1, R1C1) may or may not be quoted
+// by the application: that is not guessed.
+std::string sheetPrefix(std::string_view name) {
+    bool plain = true;
+    for (char ch : name)
+        plain = plain && ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
+                          ch == '_' || ch == '.' || static_cast<unsigned char>(ch) >= 0x80);
+    if (plain) {
+        std::size_t pos = 0;
+        bool cellLike = parseArea(name, pos).has_value() && pos == name.size();
+        char first = name.front();
+        bool r1c1 =
+            (first == 'R' || first == 'r' || first == 'C' || first == 'c') &&
+            (name.size() == 1 || (name[1] >= '0' && name[1] <= '9') || name[1] == 'C' || name[1] == 'c');
+        if (cellLike || r1c1 || (first >= '0' && first <= '9') || first == '.')
+            throw NotComputable("ADDRESS med arknavnet «" + std::string(name) +
+                                "», som ligner en cellereferanse");
+        return std::string(name) + "!";
+    }
+    std::string quoted = "'";
+    for (char ch : name) {
+        quoted += ch;
+        if (ch == '\'') quoted += '\'';
+    }
+    return quoted + "'!";
+}
+
+// ADDRESS(row, column, [abs], [a1], [sheet]): the reference as text.
+Operand fnAddress(Call& c) {
+    auto row = c.integer(0), column = c.integer(1);
+    if (!row) return Operand::ofError(*row.error);
+    if (!column) return Operand::ofError(*column.error);
+    auto mode = c.integer(2);
+    if (c.omitted(2)) mode = 1.0;
+    if (!mode) return Operand::ofError(*mode.error);
+    auto a1 = c.boolean(3, true);
+    if (!a1) return Operand::ofError(*a1.error);
+    if (*row < 1 || *row > kMaxRow || *column < 1 || *column > kMaxColumn || *mode < 1 || *mode > 4)
+        return Operand::ofError(ErrorCode::Value);
+    bool absoluteRow = *mode == 1 || *mode == 2, absoluteColumn = *mode == 1 || *mode == 3;
+    auto r = static_cast<std::uint32_t>(*row), col = static_cast<std::uint32_t>(*column);
+    std::string out;
+    if (!c.omitted(4)) {
+        auto sheet = c.text(4);
+        if (!sheet) return Operand::ofError(*sheet.error);
+        out = sheet->empty() ? "!" : sheetPrefix(*sheet);
+    }
+    if (*a1) {
+        out += (absoluteColumn ? "$" : "") + columnName(col) + (absoluteRow ? "$" : "") + std::to_string(r);
+    } else {
+        out += absoluteRow ? "R" + std::to_string(r) : "R[" + std::to_string(r) + "]";
+        out += absoluteColumn ? "C" + std::to_string(col) : "C[" + std::to_string(col) + "]";
+    }
+    return Operand::ofText(std::move(out));
+}
+
+Operand fnAreas(Call& c) {
+    const Operand& operand = c.arg(0);
+    if (operand.isError()) return operand;
+    if (!operand.isRef()) return Operand::ofError(ErrorCode::Value);
+    return Operand::ofNumber(static_cast<double>(1 + operand.more.size()));
+}
+
 } // namespace
 
 const std::vector<FunctionDef>& lookupFunctions() {
@@ -399,6 +464,8 @@ const std::vector<FunctionDef>& lookupFunctions() {
         {"COLUMNS", 1, 1, "R", fnColumns, false},
         {"OFFSET", 3, 5, "RV", fnOffset, false},
         {"INDIRECT", 1, 2, "V", fnIndirect, false},
+        {"ADDRESS", 2, 5, "V", fnAddress, true},
+        {"AREAS", 1, 1, "R", fnAreas, false},
     };
     return functions;
 }

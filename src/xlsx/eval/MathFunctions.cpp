@@ -1,6 +1,8 @@
-// ROUND and its kin, INT, MOD, CEILING, FLOOR and the other functions of one or two numbers.
+// ROUND and its kin, INT, MOD, the CEILING and FLOOR family, EVEN and ODD, and the integer
+// functions: FACT, COMBIN, GCD, LCM, QUOTIENT.
 
 #include "eval/Evaluation.h"
+#include "eval/NumberArguments.h"
 
 #include <cmath>
 #include <numbers>
@@ -137,6 +139,142 @@ Operand fnPi(Call&) {
     return Operand::ofNumber(std::numbers::pi);
 }
 
+// Away from zero to the next even or odd integer.
+template <bool Even> Operand toParity(Call& c) {
+    auto value = c.number(0);
+    if (!value) return Operand::ofError(*value.error);
+    double magnitude = std::ceil(round15(std::fabs(*value)));
+    bool isEven = std::fmod(magnitude, 2) == 0;
+    if (Even != isEven) magnitude += 1;
+    if (!Even && magnitude == 0) magnitude = 1;
+    return numberResult(*value < 0 ? -magnitude : magnitude);
+}
+
+Operand fnMround(Call& c) {
+    auto value = c.number(0), step = c.number(1);
+    if (!value) return Operand::ofError(*value.error);
+    if (!step) return Operand::ofError(*step.error);
+    if (*step == 0 || *value == 0) return Operand::ofNumber(0);
+    if ((*value < 0) != (*step < 0)) return Operand::ofError(ErrorCode::Num);
+    return numberResult(std::round(round15(*value / *step)) * *step);
+}
+
+Operand fnQuotient(Call& c) {
+    auto a = c.number(0), b = c.number(1);
+    if (!a) return Operand::ofError(*a.error);
+    if (!b) return Operand::ofError(*b.error);
+    if (*b == 0) return Operand::ofError(ErrorCode::Div0);
+    return numberResult(std::trunc(round15(*a / *b)));
+}
+
+// CEILING.MATH and FLOOR.MATH: the step's sign does not count; `mode` sends negative numbers away
+// from zero (CEILING.MATH) or toward it (FLOOR.MATH).
+template <bool Up> Operand stepMath(Call& c) {
+    auto value = c.number(0);
+    if (!value) return Operand::ofError(*value.error);
+    auto step = c.number(1, 1);
+    if (!step) return Operand::ofError(*step.error);
+    auto mode = c.number(2, 0);
+    if (!mode) return Operand::ofError(*mode.error);
+    double s = std::fabs(*step);
+    if (s == 0 || *value == 0) return Operand::ofNumber(0);
+    double q = round15(*value / s);
+    bool reversed = *value < 0 && *mode != 0;
+    bool up = reversed ? !Up : Up;
+    return numberResult((up ? std::ceil(q) : std::floor(q)) * s);
+}
+
+// CEILING.PRECISE, ISO.CEILING and FLOOR.PRECISE: toward +infinity or -infinity, whatever the signs.
+template <bool Up> Operand stepPrecise(Call& c) {
+    auto value = c.number(0);
+    if (!value) return Operand::ofError(*value.error);
+    auto step = c.number(1, 1);
+    if (!step) return Operand::ofError(*step.error);
+    double s = std::fabs(*step);
+    if (s == 0 || *value == 0) return Operand::ofNumber(0);
+    double q = round15(*value / s);
+    return numberResult((Up ? std::ceil(q) : std::floor(q)) * s);
+}
+
+template <int Step> Operand factorial(Call& c) {
+    auto n = c.number(0);
+    if (!n) return Operand::ofError(*n.error);
+    // FACT takes the whole part below, FACTDOUBLE cuts the fraction off: -0.5 is #NUM! for the one
+    // and 0 for the other.
+    double whole = Step == 1 ? std::floor(*n) : std::trunc(*n);
+    if (whole < 0) return Operand::ofError(ErrorCode::Num);
+    double product = 1;
+    for (double k = whole; k > 1 && std::isfinite(product); k -= Step)
+        product *= k;
+    return numberResult(product);
+}
+
+double binomial(double n, double k) {
+    k = std::min(k, n - k);
+    double result = 1;
+    for (double i = 1; i <= k && std::isfinite(result); ++i)
+        result = result * (n - k + i) / i;
+    return std::round(result);
+}
+
+Operand fnCombin(Call& c) {
+    auto n = c.integer(0), k = c.integer(1);
+    if (!n) return Operand::ofError(*n.error);
+    if (!k) return Operand::ofError(*k.error);
+    if (*n < 0 || *k < 0 || *n < *k) return Operand::ofError(ErrorCode::Num);
+    return numberResult(binomial(*n, *k));
+}
+
+// With repetitions: COMBIN(n + k - 1, k).
+Operand fnCombina(Call& c) {
+    auto n = c.integer(0), k = c.integer(1);
+    if (!n) return Operand::ofError(*n.error);
+    if (!k) return Operand::ofError(*k.error);
+    if (*n < 0 || *k < 0 || *n < *k) return Operand::ofError(ErrorCode::Num);
+    if (*n == 0 && *k == 0) return Operand::ofNumber(1);
+    return numberResult(binomial(*n + *k - 1, *k));
+}
+
+// GCD and LCM take whole numbers (fractions cut off) from 0 to 2^53.
+Got<std::vector<double>> wholeNumbers(Call& c) {
+    auto numbers = collect(c, 0, Strictness::Propagate);
+    if (numbers.error) return *numbers.error;
+    for (double& v : numbers.values) {
+        if (v < 0 || v >= 9007199254740992.0) return ErrorCode::Num;
+        v = std::floor(v);
+    }
+    return std::move(numbers.values);
+}
+
+double gcd(double a, double b) {
+    while (b != 0) {
+        double r = std::fmod(a, b);
+        a = b;
+        b = r;
+    }
+    return a;
+}
+
+Operand fnGcd(Call& c) {
+    auto values = wholeNumbers(c);
+    if (!values) return Operand::ofError(*values.error);
+    double result = 0;
+    for (double v : *values)
+        result = gcd(result, v);
+    return numberResult(result);
+}
+
+Operand fnLcm(Call& c) {
+    auto values = wholeNumbers(c);
+    if (!values) return Operand::ofError(*values.error);
+    double result = 1;
+    for (double v : *values) {
+        if (v == 0) return Operand::ofNumber(0);
+        result = result / gcd(result, v) * v;
+    }
+    return numberResult(result);
+}
+
 } // namespace
 
 const std::vector<FunctionDef>& mathFunctions() {
@@ -154,6 +292,21 @@ const std::vector<FunctionDef>& mathFunctions() {
         {"CEILING", 2, 2, "V", fnCeiling, true},
         {"FLOOR", 2, 2, "V", fnFloor, true},
         {"PI", 0, 0, "V", fnPi, false},
+        {"EVEN", 1, 1, "V", toParity<true>, true},
+        {"ODD", 1, 1, "V", toParity<false>, true},
+        {"MROUND", 2, 2, "V", fnMround, true},
+        {"QUOTIENT", 2, 2, "V", fnQuotient, true},
+        {"CEILING.MATH", 1, 3, "V", stepMath<true>, true},
+        {"FLOOR.MATH", 1, 3, "V", stepMath<false>, true},
+        {"CEILING.PRECISE", 1, 2, "V", stepPrecise<true>, true},
+        {"ISO.CEILING", 1, 2, "V", stepPrecise<true>, true},
+        {"FLOOR.PRECISE", 1, 2, "V", stepPrecise<false>, true},
+        {"FACT", 1, 1, "V", factorial<1>, true},
+        {"FACTDOUBLE", 1, 1, "V", factorial<2>, true},
+        {"COMBIN", 2, 2, "V", fnCombin, true},
+        {"COMBINA", 2, 2, "V", fnCombina, true},
+        {"GCD", 1, 255, "R", fnGcd},
+        {"LCM", 1, 255, "R", fnLcm},
     };
     return functions;
 }

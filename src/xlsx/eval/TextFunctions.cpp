@@ -2,6 +2,7 @@
 
 #include "eval/Criteria.h"
 #include "eval/Evaluation.h"
+#include "eval/NotComputable.h"
 #include "eval/NumberFormat.h"
 #include "eval/Utf8.h"
 
@@ -299,6 +300,72 @@ Operand fnText(Call& c) {
     return textResult(*formatted);
 }
 
+// CHAR and CODE go by the system's code page above 127, which differs between the application's
+// platforms and languages; only ASCII is the same everywhere.
+Operand fnChar(Call& c) {
+    auto n = c.integer(0);
+    if (!n) return Operand::ofError(*n.error);
+    if (*n < 1 || *n > 255) return Operand::ofError(ErrorCode::Value);
+    if (*n > 127) throw NotComputable("CHAR over 127, som avhenger av språkinnstillingene");
+    return Operand::ofText(std::string(1, static_cast<char>(*n)));
+}
+
+Operand fnCode(Call& c) {
+    auto text = c.text(0);
+    if (!text) return Operand::ofError(*text.error);
+    if (text->empty()) return Operand::ofError(ErrorCode::Value);
+    auto first = static_cast<unsigned char>(text->front());
+    if (first > 127)
+        throw NotComputable("CODE av et tegn utenfor ASCII, som avhenger av språkinnstillingene");
+    return Operand::ofNumber(first);
+}
+
+Operand fnUnichar(Call& c) {
+    auto n = c.integer(0);
+    if (!n) return Operand::ofError(*n.error);
+    if (*n < 1 || *n > 0x10FFFF) return Operand::ofError(ErrorCode::Value);
+    if (*n >= 0xD800 && *n <= 0xDFFF) return Operand::ofError(ErrorCode::NA);
+    return Operand::ofText(toUtf8(std::u32string(1, static_cast<char32_t>(*n))));
+}
+
+Operand fnUnicode(Call& c) {
+    auto text = c.text(0);
+    if (!text) return Operand::ofError(*text.error);
+    if (text->empty()) return Operand::ofError(ErrorCode::Value);
+    std::size_t pos = 0;
+    return Operand::ofNumber(static_cast<double>(nextCodePoint(*text, pos)));
+}
+
+// Without the control characters 0-31.
+Operand fnClean(Call& c) {
+    auto text = c.text(0);
+    if (!text) return Operand::ofError(*text.error);
+    std::string out;
+    for (char ch : *text)
+        if (static_cast<unsigned char>(ch) >= 32) out += ch;
+    return Operand::ofText(std::move(out));
+}
+
+// FIXED(number, [decimals], [no_commas]): rounded, with thousands separators unless told not to.
+Operand fnFixed(Call& c) {
+    auto value = c.number(0);
+    if (!value) return Operand::ofError(*value.error);
+    auto decimals = c.number(1, 2);
+    if (!decimals) return Operand::ofError(*decimals.error);
+    auto plain = c.boolean(2, false);
+    if (!plain) return Operand::ofError(*plain.error);
+    double places = std::trunc(*decimals);
+    if (places > 127) return Operand::ofError(ErrorCode::Value);
+    double scale = std::pow(10.0, std::fabs(places));
+    double rounded = places >= 0 ? std::round(round15(*value * scale)) / scale
+                                 : std::round(round15(*value / scale)) * scale;
+    std::string code = *plain ? "0" : "#,##0";
+    if (places > 0) code += "." + std::string(static_cast<std::size_t>(places), '0');
+    auto formatted = formatNumber(rounded, code, c.ev.date1904());
+    if (!formatted) return Operand::ofError(*formatted.error);
+    return textResult(*formatted);
+}
+
 } // namespace
 
 const std::vector<FunctionDef>& textFunctions() {
@@ -322,6 +389,12 @@ const std::vector<FunctionDef>& textFunctions() {
         {"EXACT", 2, 2, "V", fnExact, true},
         {"VALUE", 1, 1, "V", fnValue, true},
         {"TEXT", 2, 2, "V", fnText, true},
+        {"CHAR", 1, 1, "V", fnChar, true},
+        {"CODE", 1, 1, "V", fnCode, true},
+        {"UNICHAR", 1, 1, "V", fnUnichar, true},
+        {"UNICODE", 1, 1, "V", fnUnicode, true},
+        {"CLEAN", 1, 1, "V", fnClean, true},
+        {"FIXED", 1, 3, "V", fnFixed, true},
     };
     return functions;
 }
