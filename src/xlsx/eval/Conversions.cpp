@@ -5,6 +5,7 @@
 #include "eval/Utf8.h"
 #include "xml/XmlText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -170,6 +171,17 @@ std::optional<double> parseNumberText(std::string_view text, bool date1904) {
     if (auto number = parsePlainNumber(text)) return number;
     if (auto date = parseIsoDate(text, date1904)) return date;
     return parseTime(text);
+}
+
+std::optional<double> parseDateTimeText(std::string_view text, bool date1904) {
+    text = trimBlanks(text);
+    if (auto date = parseIsoDate(text, date1904)) return date;
+    if (auto time = parseTime(text)) return time;
+    bool digitsOnly = !text.empty() && std::all_of(text.begin(), text.end(), isDigit);
+    if (!digitsOnly && readsAsNumberElsewhere(text))
+        throw NotComputable("teksten «" + std::string(text) +
+                            "» lest som dato (hvordan den leses, avhenger av språkinnstillingene)");
+    return std::nullopt;
 }
 
 Got<double> toNumber(const Value& value, bool date1904) {

@@ -29,6 +29,11 @@ template <typename T> struct Got {
 // optional time) and times (13:45, 1:45:30 PM). nullopt for anything else.
 std::optional<double> parseNumberText(std::string_view text, bool date1904);
 
+// A date or time written as text (yyyy-mm-dd with an optional time, h:mm[:ss] [AM/PM]) as a serial;
+// nullopt for other texts. Throws NotComputable for a text another language's settings would read as
+// a date (15.01.2024, 1/5, 5 Jan).
+std::optional<double> parseDateTimeText(std::string_view text, bool date1904);
+
 // The number a value stands for in arithmetic: empty 0, booleans 1 and 0, texts as parseNumberText
 // reads them, else #VALUE!. A text that reads as a number only in some languages' settings (12,5 or
 // 1 000 or 3/4) throws NotComputable: the application would read it by the user's settings.

@@ -1,5 +1,5 @@
 // Spans between dates and working days: DAYS, DAYS360, DATEDIF, YEARFRAC, WEEKNUM, ISOWEEKNUM,
-// NETWORKDAYS and WORKDAY.
+// NETWORKDAYS and WORKDAY; dates and times read from text: DATEVALUE and TIMEVALUE.
 
 #include "eval/DateSerial.h"
 #include "eval/Evaluation.h"
@@ -288,6 +288,30 @@ Operand fnWorkday(Call& c) {
     return numberResult(serial);
 }
 
+// The serial a date or time text stands for; only texts are read.
+Got<double> dateTimeText(Call& c) {
+    Value v = c.value(0);
+    if (v.isError()) return v.error;
+    if (!v.isText()) return ErrorCode::Value;
+    auto serial = parseDateTimeText(v.text, c.ev.date1904());
+    if (!serial) return ErrorCode::Value;
+    return *serial;
+}
+
+// A text with a time alone holds no date.
+Operand fnDatevalue(Call& c) {
+    auto serial = dateTimeText(c);
+    if (!serial) return Operand::ofError(*serial.error);
+    if (*serial < 1) return Operand::ofError(ErrorCode::Value);
+    return numberResult(std::floor(*serial));
+}
+
+Operand fnTimevalue(Call& c) {
+    auto serial = dateTimeText(c);
+    if (!serial) return Operand::ofError(*serial.error);
+    return numberResult(*serial - std::floor(*serial));
+}
+
 } // namespace
 
 const std::vector<FunctionDef>& dateSpanFunctions() {
@@ -296,6 +320,7 @@ const std::vector<FunctionDef>& dateSpanFunctions() {
         {"DATEDIF", 3, 3, "V", fnDatedif, true},     {"YEARFRAC", 2, 3, "V", fnYearfrac, true},
         {"WEEKNUM", 1, 2, "V", fnWeeknum, true},     {"ISOWEEKNUM", 1, 1, "V", fnIsoWeeknum, true},
         {"NETWORKDAYS", 2, 3, "VVR", fnNetworkdays}, {"WORKDAY", 2, 3, "VVR", fnWorkday},
+        {"DATEVALUE", 1, 1, "V", fnDatevalue, true}, {"TIMEVALUE", 1, 1, "V", fnTimevalue, true},
     };
     return functions;
 }

@@ -70,6 +70,19 @@ Operand fnIsRef(Call& c) {
     return Operand::ofBoolean(c.arg(0).isRef());
 }
 
+// ISFORMULA(ref): whether the reference's first cell holds a formula.
+Operand fnIsFormula(Call& c) {
+    const Operand& operand = c.arg(0);
+    if (operand.isError()) return operand;
+    if (!operand.isRef()) return Operand::ofError(ErrorCode::Value);
+    const RefArea& at = operand.area;
+    bool formula = false;
+    c.ev.source().forEachCell(
+        at.sheet, at.top, at.left, at.top, at.left, true,
+        [&](std::uint32_t, std::uint32_t, const SourceCell& cell) { formula = cell.isFormula(); });
+    return Operand::ofBoolean(formula);
+}
+
 // 1 number (and empty), 2 text, 4 boolean, 16 error, 64 an array or a range of several cells.
 Operand fnType(Call& c) {
     const Operand& operand = c.arg(0);
@@ -158,6 +171,7 @@ const std::vector<FunctionDef>& infoFunctions() {
         {"ISEVEN", 1, 1, "V", parity<true>, true},
         {"ISODD", 1, 1, "V", parity<false>, true},
         {"ISREF", 1, 1, "R", fnIsRef},
+        {"ISFORMULA", 1, 1, "R", fnIsFormula},
         {"TYPE", 1, 1, "R", fnType},
         {"ERROR.TYPE", 1, 1, "V", fnErrorType, true},
         {"SHEET", 0, 1, "R", fnSheet},

@@ -366,6 +366,48 @@ Operand fnFixed(Call& c) {
     return textResult(*formatted);
 }
 
+// NUMBERVALUE(text, decimal separator, group separator): without the separators the user's settings
+// would decide, which is not guessed.
+Operand fnNumbervalue(Call& c) {
+    auto text = c.text(0);
+    if (!text) return Operand::ofError(*text.error);
+    if (c.omitted(1) || c.omitted(2))
+        throw NotComputable("NUMBERVALUE uten skilletegn, som avhenger av språkinnstillingene");
+    auto point = c.text(1), group = c.text(2);
+    if (!point) return Operand::ofError(*point.error);
+    if (!group) return Operand::ofError(*group.error);
+    if (point->empty() || group->empty() || point->front() == group->front())
+        return Operand::ofError(ErrorCode::Value);
+    std::string plain;
+    int percents = 0;
+    bool seenPoint = false;
+    for (char ch : *text) {
+        if (ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r') continue;
+        if (percents > 0 && ch != '%') return Operand::ofError(ErrorCode::Value);
+        if (ch == '%') {
+            ++percents;
+        } else if (ch == point->front()) {
+            if (seenPoint) return Operand::ofError(ErrorCode::Value);
+            seenPoint = true;
+            plain += '.';
+        } else if (ch == group->front()) {
+            if (seenPoint) return Operand::ofError(ErrorCode::Value);
+        } else {
+            plain += ch;
+        }
+    }
+    if (plain.empty()) return Operand::ofNumber(0);
+    auto number = parseNumberText(plain, c.ev.date1904());
+    bool plainNumber = plain.find_first_not_of("0123456789.+-eE") == std::string::npos;
+    if (!number || !plainNumber) return Operand::ofError(ErrorCode::Value);
+    return numberResult(*number / std::pow(100.0, percents));
+}
+
+// HYPERLINK(link, [name]): what the cell shows, the name or else the link.
+Operand fnHyperlink(Call& c) {
+    return Operand::of(c.omitted(1) ? c.value(0) : c.value(1));
+}
+
 } // namespace
 
 const std::vector<FunctionDef>& textFunctions() {
@@ -395,6 +437,8 @@ const std::vector<FunctionDef>& textFunctions() {
         {"UNICODE", 1, 1, "V", fnUnicode, true},
         {"CLEAN", 1, 1, "V", fnClean, true},
         {"FIXED", 1, 3, "V", fnFixed, true},
+        {"NUMBERVALUE", 1, 3, "V", fnNumbervalue, true},
+        {"HYPERLINK", 1, 2, "V", fnHyperlink, true},
     };
     return functions;
 }

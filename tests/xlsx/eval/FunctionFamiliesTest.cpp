@@ -109,10 +109,31 @@ TEST(FunctionFamilies, DateSpansInBothDateSystems) {
     }
 }
 
+TEST(FunctionFamilies, DatesAndNumbersReadFromTextOnlyWhereNoLanguageDecides) {
+    for (bool date1904 : {false, true}) {
+        GridSource grid;
+        grid.setDate1904(date1904);
+        SCOPED_TRACE(date1904 ? "1904" : "1900");
+        expectAll(grid, {
+                            {"DATEVALUE(\"2024-01-31\")=DATE(2024,1,31)", "b:1"},
+                            {"TIMEVALUE(\"2024-01-31 18:00\")", "n:0.75"},
+                            {"DATEVALUE(\"31.01.2024\")", "?"}, // day first or month first: the settings say
+                            {"DATEVALUE(\"31 jan 2024\")", "?"},
+                            {"DATEVALUE(\"ingen dato\")", "e:#VALUE!"},
+                            {"DATEVALUE(45322)", "e:#VALUE!"},
+                            {"NUMBERVALUE(\"1 234,5\",\",\",\" \")", "n:1234.5"},
+                            {"NUMBERVALUE(\"1,5\")", "?"}, // the settings' separators
+                            {"NUMBERVALUE(\"1.000.000\",\",\",\".\")", "n:1000000"},
+                            {"NUMBERVALUE(\"1,000.5\",\",\",\".\")", "e:#VALUE!"},
+                        });
+    }
+}
+
 TEST(FunctionFamilies, InformationAboutReferencesAndSheets) {
     GridSource grid({"Ark1", "Mitt ark", "Ark3"});
     grid.number(0, "A1", 4);
     grid.number(1, "A1", 4);
+    grid.storedFormula(0, "B1", "A1*2", 8);
     grid.text(0, "A2", "x");
     grid.error(0, "A3", "#REF!");
     expectAll(grid, {
@@ -135,6 +156,9 @@ TEST(FunctionFamilies, InformationAboutReferencesAndSheets) {
                         {"SHEETS()", "n:3"},
                         {"SHEETS(Ark1:Ark3!A1)", "n:3"},
                         {"AREAS((A1,B2:C3,D4))", "n:3"},
+                        {"ISFORMULA(B1)", "b:1"},
+                        {"ISFORMULA(A1)", "b:0"},
+                        {"HYPERLINK(\"https://example.com\",A1)", "n:4"},
                         {"ADDRESS(3,28)", "s:$AB$3"},
                         {"ADDRESS(3,28,3,TRUE,\"Mitt ark\")", "s:'Mitt ark'!$AB3"},
                         {"ADDRESS(3,28,1,TRUE,\"Lager_2\")", "s:Lager_2!$AB$3"},

@@ -201,6 +201,9 @@ const std::map<std::string, std::string>& applicationResults() {
         {"TEXT(-0.5,\"mm:ss.00\")", "e:#VALUE!"},
         {"TEXT(-0.5,\"h:mm:ss AM/PM\")", "e:#VALUE!"},
         {"TEXT(-1234.5,\"yyyy-mm-dd hh:mm:ss.000\")", "e:#VALUE!"},
+        // TIMEVALUE of a date alone is midnight (LibreOffice: an error); NUMBERVALUE of "" is 0.
+        {"TIMEVALUE(Data!B15)", "n:0"},
+        {"_xlfn.NUMBERVALUE(\"\",\".\",\",\")", "n:0"},
         // RANK of a number that is not in the list is #N/A (LibreOffice ranks it among them).
         {"RANK(35,Data!E1:E10)", "e:#N/A"},
         {"_xlfn.RANK.EQ(35,Data!E1:E10)", "e:#N/A"},
