@@ -43,6 +43,9 @@ const Correction corrections[] = {
     {"handmade/escapes.xlsx", {1, 5, 1}, 's', "tab\t"},
     {"handmade/escapes.xlsx", {1, 5, 2}, 's', "tab\t"},
     {"libreoffice/dates-times.xlsx", {1, 5, 2}, 'd', "60"},
+    // A writer's placeholder 0 where the workbook asks for a full calculation on load: the result of
+    // AVERAGE(TIMEVALUE(B1:B2)) over two times of 12:00 is 0.5.
+    {"corpus/dynamic_array01.xlsx", {1, 1, 1}, 'n', "0.5"},
 };
 
 // Handmade files openpyxl cannot read (it finds no sheets in strict packages, and looks for styles
@@ -63,7 +66,8 @@ fs::path readable(const fs::path& book) {
 }
 
 BookView expectedView(const fs::path& book) {
-    auto name = relativeToFixtures(book);
+    auto name = book.parent_path() == corpusFolder() ? "corpus/" + book.filename().string()
+                                                     : relativeToFixtures(book);
     auto view = openpyxlView(readable(book));
     for (const auto& fix : corrections)
         if (fix.fixture == name) view.cells[fix.at] = {fix.kind, std::string(fix.text)};

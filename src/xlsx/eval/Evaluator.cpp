@@ -655,8 +655,12 @@ Operand Evaluation::referenceFromText(const Frame& frame, std::string_view text,
         text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ')
         text.remove_suffix(1);
-    if (text.find('[') != std::string_view::npos && a1)
+    if (text.find('[') != std::string_view::npos && a1) {
+        // Table1[Antall] names a table; [1]Ark1!A1 another workbook.
+        auto table = parseStructuredReference(text);
+        if (table && !table->table.empty() && isNameStart(text.front())) return structured(frame, *table);
         throw NotComputable("INDIRECT til en annen arbeidsbok");
+    }
     std::string prefix;
     std::string_view body = text;
     if (auto bang = text.rfind('!'); bang != std::string_view::npos) {

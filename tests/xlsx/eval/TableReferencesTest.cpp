@@ -45,6 +45,8 @@ TEST(TableReferences, SpecialItemsChooseTheRows) {
                         {"ROWS(Lager)", "n:4"}, // the name alone: the data rows
                         {"ROWS(Lager[])", "n:4"},
                         {"SUM(lager[ANTALL])", "n:100"}, // names without regard to case
+                        {"SUM(INDIRECT(\"Lager[\"&B2&\"]\"))", "n:0"},
+                        {"SUM(INDIRECT(\"Lager[\"&C2&\"]\"))", "n:100"},
                     });
 }
 
