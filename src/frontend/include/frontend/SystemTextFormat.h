@@ -10,8 +10,9 @@ namespace frontend {
 sheets::TextFormat systemTextFormat();
 
 // Puts the C library's numeric locale back to "C". Call it right after creating the Qt application
-// object: that applies the environment's locale, and the engine's number parsing and writing must not
-// pick up a decimal comma from it. The user's format comes from systemTextFormat() instead.
+// object, which applies the environment's locale. The engine and the order readers' own code read and
+// write numbers without the C library; the pin stays for the libraries the order readers call (FreeXL,
+// libgsf), which are not known to be free of it. The user's format comes from systemTextFormat().
 void keepNumbersInCLocale();
 
 } // namespace frontend
