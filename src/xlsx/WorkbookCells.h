@@ -1,9 +1,11 @@
 #pragma once
 
-// The workbook's cells as the formula evaluator reads them: the sheets' parts behind eval::EvalSource.
-// Formula texts keep the numbering they were read with until save; after rows were inserted a formula
-// to compute is given with its references moved to the current rows.
+// The workbook's cells as the formula evaluator reads them: the sheets' parts as the file holds them,
+// with the workbook's calculation state over them (which results are current, and those computed in
+// this run), behind eval::EvalSource. Formula texts keep the numbering they were read with until save;
+// after rows were inserted a formula to compute is given with its references moved to the current rows.
 
+#include "Calculation.h"
 #include "eval/EvalSource.h"
 #include "formula/RecalcPlanner.h"
 #include "formula/RowShift.h"
@@ -25,7 +27,8 @@ public:
         const RowShift* shift = nullptr;
     };
 
-    WorkbookCells(std::vector<Sheet> sheets, const std::vector<DefinedName>& names, bool date1904);
+    WorkbookCells(std::vector<Sheet> sheets, const std::vector<DefinedName>& names, bool date1904,
+                  Calculation& calculation);
 
     // Results computed here count as current for the planner too, once there is one.
     void setPlanner(RecalcPlanner* planner) { m_planner = planner; }
@@ -49,14 +52,17 @@ public:
 private:
     WorksheetPart& part(int sheet) const { return m_sheets[static_cast<std::size_t>(sheet)].part(); }
     bool rowsInserted() const;
-    // The sheet index and formula text of a cell as the evaluator needs them (see the header comment).
-    void complete(int sheet, std::uint32_t row, std::uint32_t column, eval::SourceCell& cell) const;
+    // A formula cell as the evaluator needs it: its identity, and its result when current (as a plain
+    // value unless formulaTexts), else its text moved to the current rows (see the header comment).
+    void complete(int sheet, std::uint32_t row, std::uint32_t column, std::uint32_t originalRow,
+                  bool formulaTexts, eval::SourceCell& cell) const;
     std::string moved(int sheet, std::string_view formula) const;
 
     std::vector<Sheet> m_sheets;
     std::vector<std::string> m_sheetOrder;
     const std::vector<DefinedName>& m_names;
     bool m_date1904;
+    Calculation& m_calculation;
     RecalcPlanner* m_planner = nullptr;
     mutable std::string m_formula, m_nameFormula;
 };

@@ -127,7 +127,7 @@ private:
         std::uint32_t cell; // index in the block's cells
         std::optional<std::string> text;
         bool dropValue;
-        bool newResult; // a result computed here replaces the cached one
+        const eval::Value* newResult; // a result computed in this run replaces the cached one
     };
 
     const SheetStore& m_store;
@@ -201,9 +201,9 @@ private:
             std::optional<std::string> text;
             if (m_hooks.rewriteFormula && formula.kind != StoredFormula::Kind::SharedChild)
                 text = m_hooks.rewriteFormula(m_store.formulaText(formula));
-            bool drop = (cell.flags & StoredCell::kDropResult) ||
-                        (m_hooks.dropCachedResult && m_hooks.dropCachedResult(number, cell.column));
-            bool computed = (cell.flags & StoredCell::kComputed) && !drop;
+            bool drop = m_hooks.dropCachedResult && m_hooks.dropCachedResult(number, cell.column);
+            const eval::Value* computed =
+                !drop && m_hooks.computedResult ? m_hooks.computedResult(row.original, cell.column) : nullptr;
             if (text || (drop && cell.kind != ValueKind::Empty) || formula.rebuilt || computed)
                 m_pending.push_back({i, std::move(text), drop, computed});
         }
@@ -322,7 +322,7 @@ private:
             out.append(begin, cell.length);
             return;
         }
-        bool newResult = pending && pending->newResult;
+        const eval::Value* newResult = pending ? pending->newResult : nullptr;
         bool drop = (pending && pending->dropValue) || newResult;
         scan::StartTag tag;
         const char* p = readTag(begin, end, tag, m_attributes);
@@ -337,7 +337,7 @@ private:
             else if (!(drop && attribute.name == "t"))
                 appendAttribute(out, attribute);
         }
-        if (newResult) appendResultType(out, cell);
+        if (newResult) appendResultType(out, *newResult);
         if (tag.selfClosing) {
             out += "/>";
             return;
@@ -359,7 +359,7 @@ private:
             if (local == "v" && drop) continue;
             if (local == "f" && cell.formula != kNone) {
                 writeFormula(out, lt, p, m_store.formulas[cell.formula], number, pending);
-                if (newResult) appendResult(out, cell);
+                if (newResult) appendResult(out, *newResult);
                 continue;
             }
             out.append(lt, static_cast<std::size_t>(p - lt));
@@ -370,15 +370,15 @@ private:
     }
 
     // The t attribute of a computed result: none for a number, as the application writes them.
-    void appendResultType(std::string& out, const StoredCell& cell) const {
-        switch (cell.kind) {
-        case ValueKind::Text:
+    static void appendResultType(std::string& out, const eval::Value& result) {
+        switch (result.kind) {
+        case eval::Value::Kind::Text:
             out += " t=\"str\"";
             break;
-        case ValueKind::Boolean:
+        case eval::Value::Kind::Boolean:
             out += " t=\"b\"";
             break;
-        case ValueKind::Error:
+        case eval::Value::Kind::Error:
             out += " t=\"e\"";
             break;
         default:
@@ -386,20 +386,22 @@ private:
         }
     }
 
-    void appendResult(std::string& out, const StoredCell& cell) const {
+    void appendResult(std::string& out, const eval::Value& result) const {
         out += '<';
         out += m_store.prefix;
         out += "v>";
-        switch (cell.kind) {
-        case ValueKind::Text:
-        case ValueKind::Error:
-            appendEscapedText(out, m_store.span(cell));
+        switch (result.kind) {
+        case eval::Value::Kind::Text:
+            appendEscapedText(out, result.text);
             break;
-        case ValueKind::Boolean:
-            out += cell.value.number != 0 ? '1' : '0';
+        case eval::Value::Kind::Error:
+            appendEscapedText(out, eval::errorLiteral(result.error));
+            break;
+        case eval::Value::Kind::Boolean:
+            out += result.number != 0 ? '1' : '0';
             break;
         default:
-            appendDouble(out, cell.value.number);
+            appendDouble(out, result.number);
         }
         out += "</";
         out += m_store.prefix;
@@ -463,7 +465,8 @@ private:
 } // namespace
 
 std::string WorksheetPart::serialize(const SaveHooks& hooks) const {
-    if (!m_store->dirty && !hooks.rewriteFormula && !hooks.dropCachedResult && !hooks.rewriteFrame)
+    if (!m_store->dirty && !hooks.rewriteFormula && !hooks.dropCachedResult && !hooks.computedResult &&
+        !hooks.rewriteFrame)
         return m_store->xml;
     return Writer(*m_store, hooks).run();
 }
