@@ -183,6 +183,7 @@ private:
                 } else if (number == row.original && !(row.flags & StoredRow::kChanged) &&
                            m_pending.empty() && (!(row.flags & StoredRow::kNoR) || previous + 1 == number)) {
                     out.append(xml, row.leadBegin, row.end - row.leadBegin);
+                } else if (!(row.flags & StoredRow::kChanged) && writeMovedRow(out, block, row, number)) {
                 } else {
                     out.append(xml, row.leadBegin, row.begin - row.leadBegin);
                     writeRow(out, block, row, number);
@@ -191,6 +192,60 @@ private:
             }
         }
         out.append(xml, m_store.tailBegin, m_store.contentEnd - m_store.tailBegin);
+    }
+
+    // The position of the r attribute's value in the start tag at `begin`, or nullptr.
+    std::string_view referenceIn(const char* begin, const char* end) const {
+        std::string_view r;
+        scan::StartTag tag;
+        scan::readStartTag(begin, end, tag, [&](std::string_view name, std::string_view value, char) {
+            if (name == "r") r = value;
+        });
+        return r;
+    }
+
+    // A row whose cells were not written: its bytes as they are, with the row number in its r and in
+    // those of its cells, and the cells with formula edits written anew. Most rows of a sheet that got
+    // rows inserted are such rows. False, writing nothing, when the row or a cell lacks an r to change.
+    bool writeMovedRow(std::string& out, const Block& block, const StoredRow& row, std::uint32_t number) {
+        const char* xml = m_store.xml.data();
+        std::string_view rowR = referenceIn(xml + row.begin, xml + row.end);
+        if (rowR.empty()) return false;
+        for (std::uint32_t i = row.firstCell; i < row.firstCell + row.cellCount; ++i)
+            if (block.cells[i].flags & (StoredCell::kNoR | StoredCell::kWritten) ||
+                block.cells[i].length == 0)
+                return false;
+        const std::size_t mark = out.size();
+        char digits[16];
+        const auto numberEnd = std::to_chars(digits, digits + sizeof digits, number).ptr;
+        const char* done = xml + row.leadBegin;
+        auto replace = [&](std::string_view value, std::string_view letters) {
+            out.append(done, static_cast<std::size_t>(value.data() - done));
+            out.append(letters);
+            out.append(digits, numberEnd);
+            done = value.data() + value.size();
+        };
+        replace(rowR, {});
+        for (std::uint32_t i = row.firstCell; i < row.firstCell + row.cellCount; ++i) {
+            const StoredCell& cell = block.cells[i];
+            const Pending* pending = pendingFor(i);
+            // A shared or array formula's ref moves with it: that cell is written anew.
+            if (pending || (cell.formula != kNone && m_store.formulas[cell.formula].hasRef)) {
+                out.append(done, static_cast<std::size_t>(xml + cell.begin - done));
+                writeCell(out, cell, number, number != row.original, pending);
+                done = xml + cell.begin + cell.length;
+                continue;
+            }
+            std::string_view cellR = referenceIn(xml + cell.begin, xml + cell.begin + cell.length);
+            std::size_t letters = 0;
+            if (cellR.empty() || !readColumnLetters(cellR, letters) || letters == cellR.size()) {
+                out.resize(mark);
+                return false;
+            }
+            replace(cellR, cellR.substr(0, letters));
+        }
+        out.append(done, static_cast<std::size_t>(xml + row.end - done));
+        return true;
     }
 
     void collectFormulaEdits(const Block& block, const StoredRow& row, std::uint32_t number) {

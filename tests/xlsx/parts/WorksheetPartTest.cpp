@@ -535,6 +535,27 @@ std::string formattedSheet() {
         "</row>");
 }
 
+TEST(WorksheetPartInsert, RowsThatOnlyMovedKeepTheirBytesButTheirNumbers) {
+    const std::string row =
+        "<row r=\"2\" spans=\"1:3\"  x14ac:dyDescent=\"0.25\">"
+        "<c s=\"1\" r=\"A2\"><v>1</v></c>\n  <c r=\"B2\" t=\"inlineStr\"><is><t> r=\"2\"</t></is></c>"
+        "<c r=\"C2\" t=\"s\"><v>0</v></c><extLst><ext uri=\"x\"/></extLst></row>";
+    Sheet sheet(sheetXml("<row r=\"1\"><c r=\"A1\"><v>0</v></c></row>" + row));
+    sheet->insertRow(1, CopyOrigin::FromLeftOrAbove);
+    std::string moved = row;
+    for (auto [from, to] : {std::pair{"r=\"2\" spans", "r=\"3\" spans"},
+                            {"r=\"A2\"", "r=\"A3\""},
+                            {"r=\"B2\"", "r=\"B3\""},
+                            {"r=\"C2\"", "r=\"C3\""}})
+        moved.replace(moved.find(from), std::string_view(from).size(), to);
+    auto xml = sheet->serialize({});
+    EXPECT_NE(xml.find(moved), std::string::npos) << xml;
+    auto again = sheet.reopened();
+    EXPECT_EQ(show(*again, 3, 2), "s: r=\"2\"");
+    EXPECT_EQ(show(*again, 2, 1), "n:0");
+    EXPECT_EQ(show(*again, 1, 1), "-");
+}
+
 TEST(WorksheetPartInsert, PositionsAreLiveAndFormatsComeFromAbove) {
     Sheet sheet(formattedSheet());
     sheet->insertRow(3, CopyOrigin::FromLeftOrAbove);
