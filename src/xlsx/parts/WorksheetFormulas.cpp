@@ -22,8 +22,7 @@ constexpr double kDays1900To1904 = 1462;
 // The first cell of the row at or after `column`. Rows are mostly filled from column A without gaps,
 // where the cell is found at its own index: one cache line, where a search over the row would take
 // several (a range read walks 100,000 rows this way).
-std::vector<StoredCell>::const_iterator firstInRow(const Block& block, const StoredRow& row,
-                                                   std::uint32_t column) {
+CellVector::const_iterator firstInRow(const Block& block, const StoredRow& row, std::uint32_t column) {
     auto first = block.cells.begin() + row.firstCell;
     if (column >= 1 && column <= row.cellCount && first[column - 1].column == column)
         return first + (column - 1);

@@ -36,8 +36,7 @@ SheetStore::RowPosition SheetStore::findRow(std::uint32_t number) const {
 
 namespace {
 
-std::vector<StoredCell>::const_iterator findInRow(const Block& block, const StoredRow& row,
-                                                  std::uint32_t column) {
+CellVector::const_iterator findInRow(const Block& block, const StoredRow& row, std::uint32_t column) {
     auto first = block.cells.begin() + row.firstCell;
     auto last = first + row.cellCount;
     return std::lower_bound(first, last, column,
@@ -215,6 +214,7 @@ void splitIfLarge(SheetStore& store, std::size_t b) {
     if (block.rows.size() <= 2 * SheetStore::kBlockRows) return;
     std::size_t half = block.rows.size() / 2;
     Block tail;
+    tail.cells = CellVector(block.cells.get_allocator());
     tail.base = block.number(block.rows[half]);
     std::uint32_t firstCell = block.rows[half].firstCell;
     for (std::size_t i = half; i < block.rows.size(); ++i) {

@@ -5,6 +5,7 @@
 // rest of its own block and moves the base of the blocks after it, nothing more.
 
 #include "formula/RowShift.h"
+#include "package/LargeBuffer.h"
 #include "parts/WorksheetPart.h"
 #include "xml/Place.h"
 
@@ -55,10 +56,40 @@ struct StoredRow {
     static constexpr std::uint8_t kNoR = 4;
 };
 
+// Cells of a large part come from its arena (huge pages), those of a small one from the heap.
+template <class T> struct ArenaAllocator {
+    using value_type = T;
+    using propagate_on_container_copy_assignment = std::true_type;
+    using propagate_on_container_move_assignment = std::true_type;
+    using propagate_on_container_swap = std::true_type;
+
+    LargeArena* arena = nullptr;
+
+    ArenaAllocator() = default;
+    explicit ArenaAllocator(LargeArena* a) : arena(a) {}
+    template <class U> ArenaAllocator(const ArenaAllocator<U>& other) : arena(other.arena) {}
+
+    T* allocate(std::size_t n) {
+        return arena ? static_cast<T*>(arena->allocate(n * sizeof(T), alignof(T)))
+                     : std::allocator<T>().allocate(n);
+    }
+    void deallocate(T* p, std::size_t n) {
+        if (arena)
+            arena->release(p, n * sizeof(T));
+        else
+            std::allocator<T>().deallocate(p, n);
+    }
+    template <class U> friend bool operator==(const ArenaAllocator& a, const ArenaAllocator<U>& b) {
+        return a.arena == b.arena;
+    }
+};
+
+using CellVector = std::vector<StoredCell, ArenaAllocator<StoredCell>>;
+
 struct Block {
     std::uint32_t base = 0;
     std::vector<StoredRow> rows;
-    std::vector<StoredCell> cells;
+    CellVector cells;
 
     std::uint32_t number(const StoredRow& row) const {
         return static_cast<std::uint32_t>(static_cast<std::int64_t>(base) + row.offset);
@@ -91,6 +122,8 @@ struct ColumnStyle {
 // the methods below, which forget it when cells change.
 class SheetStore {
 public:
+    // Before the blocks, which give their cells back to it.
+    std::unique_ptr<LargeArena> cellArena;
     std::string xml;
     Place place;
     SharedStrings* sharedStrings = nullptr;
