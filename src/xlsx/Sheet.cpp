@@ -45,11 +45,13 @@ void Sheet::reset() {
 sheets::CellValue Sheet::cell(int row, int column) const {
     auto at = position(row, column, kCannotRead);
     const WorksheetPart& cells = part();
+    std::optional<WorksheetPart::FormulaCell> formula;
+    auto value = cells.valueOrFormula(at, formula);
+    if (!formula) return value;
     // A formula whose stored result cannot be trusted is computed; the workbook keeps the result.
-    if (auto formula = cells.formulaAt(at))
-        if (const eval::Value* result =
-                m_host.currentResult(*this, at, formula->originalRow, formula->storedResult, kCannotRead))
-            return cells.cell(at, *result);
+    if (const eval::Value* result =
+            m_host.currentResult(*this, at, formula->originalRow, formula->storedResult, kCannotRead))
+        return cells.cell(at, *result);
     return cells.cell(at);
 }
 

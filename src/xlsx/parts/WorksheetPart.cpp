@@ -423,6 +423,23 @@ sheets::CellValue WorksheetPart::cell(CellRef at) const {
     return valueOf(m_store->findCell(at.row(), at.column()), at);
 }
 
+sheets::CellValue WorksheetPart::valueOrFormula(CellRef at, std::optional<FormulaCell>& formula) const {
+    const SheetStore& store = *m_store;
+    SheetStore::RowPosition position = store.findRow(at.row());
+    formula.reset();
+    if (!position.found) return sheets::CellValue::empty();
+    const Block& block = store.blocks[position.block];
+    const StoredRow& row = block.rows[position.row];
+    auto it = findInRow(block, row, at.column());
+    if (it == block.cells.begin() + row.firstCell + row.cellCount || it->column != at.column())
+        return sheets::CellValue::empty();
+    if (it->formula != kNone) {
+        formula = FormulaCell{row.original, it->kind != ValueKind::Empty};
+        return sheets::CellValue::empty();
+    }
+    return valueOf(&*it, at);
+}
+
 sheets::CellValue WorksheetPart::valueOf(const StoredCell* cell, CellRef at) const {
     const SheetStore& store = *m_store;
     if (!cell) return sheets::CellValue::empty();

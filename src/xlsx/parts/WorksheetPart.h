@@ -98,6 +98,9 @@ public:
         bool storedResult = false;
     };
     std::optional<FormulaCell> formulaAt(CellRef at) const;
+    // cell(at) for any cell but a formula cell, which gives nothing but `formula` instead (whether its
+    // stored result may be read is the workbook's to say): one lookup for what most reads need.
+    sheets::CellValue valueOrFormula(CellRef at, std::optional<FormulaCell>& formula) const;
     // The cell's value, with `result` (a formula's current result computed in this run) in place of the
     // one the file holds: dates by the cell's style, an empty text as an empty cell.
     sheets::CellValue cell(CellRef at, const eval::Value& result) const;

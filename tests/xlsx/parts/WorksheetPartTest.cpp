@@ -495,6 +495,11 @@ TEST(WorksheetPartFormulas, FormulaCellsKeepTheRowTheyWereReadAtAndReadResultsBy
     EXPECT_EQ(formula->originalRow, 2u);
     EXPECT_TRUE(formula->storedResult);
     EXPECT_FALSE(sheet->formulaAt({3, 2})) << "a value, not a formula";
+    std::optional<WorksheetPart::FormulaCell> found;
+    EXPECT_EQ(show(sheet->valueOrFormula({3, 2}, found)), "n:3");
+    EXPECT_FALSE(found);
+    EXPECT_EQ(show(sheet->valueOrFormula({3, 1}, found)), "-") << "the workbook says what a formula gives";
+    EXPECT_TRUE(found && found->originalRow == 2 && found->storedResult);
     EXPECT_FALSE(sheet->formulaAt({2, 1})) << "the inserted row";
     std::uint32_t originalRow = 0;
     auto cell = sheet->sourceCell(3, 1, true, originalRow);
