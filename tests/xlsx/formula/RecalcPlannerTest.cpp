@@ -80,3 +80,27 @@ TEST(RecalcPlanner, InsertedRowsReachTheRangesSpanningThemAndPositionalFormulas)
 }
 
 } // namespace
+
+namespace {
+
+// A sheet parsed after the planner was made joins it: its formulas are found like the others, in
+// row order or not, and start current.
+TEST(RecalcPlanner, FormulasAddedAfterIndexingJoinTheIndex) {
+    RecalcPlanner planner({"Lager", "Eget"});
+    planner.addFormula(0, 1, 2, "SUM(A1:A5)");
+    planner.index();
+    planner.addFormula(1, 9, 2, "A9*2");
+    planner.addFormula(1, 3, 2, "A3+A4");
+    planner.addFormula(1, 4, 3, "B3*2");
+    planner.index();
+    EXPECT_FALSE(planner.stale(1, 3, 2));
+    Recorder recorder;
+    planner.markWritten(1, {4, 4}, 1, recorder.marker());
+    EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"1!3:2", "1!4:3"}));
+    planner.markWritten(1, {9, 9}, 1, recorder.marker());
+    EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"1!9:2"}));
+    planner.markWritten(0, {3, 3}, 1, recorder.marker());
+    EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"0!1:2"}));
+}
+
+} // namespace
