@@ -1,5 +1,7 @@
 #include "formula/RecalcPlanner.h"
 
+#include "formula/CellId.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -101,6 +103,18 @@ TEST(RecalcPlanner, FormulasAddedAfterIndexingJoinTheIndex) {
     EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"1!9:2"}));
     planner.markWritten(0, {3, 3}, 1, recorder.marker());
     EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"0!1:2"}));
+}
+
+} // namespace
+
+namespace {
+
+// The last column needs the fifteenth bit: packed in fourteen it ran into the next row's column 0.
+TEST(CellId, EveryCellOfTheSheetHasAKeyOfItsOwn) {
+    using xlsx::CellId;
+    EXPECT_NE((CellId{0, 1, 16384}.key()), (CellId{0, 2, 0}.key()));
+    for (CellId id : {CellId{0, 1, 1}, CellId{3, 1048576, 16384}, CellId{250, 77, 16383}})
+        EXPECT_EQ(CellId::fromKey(id.key()), id);
 }
 
 } // namespace
