@@ -27,6 +27,7 @@ void Book::load() {
     m_sharedStringsPart.clear();
     m_styles = Styles();
     m_pivotAreas.clear();
+    m_sheetBytes.clear();
     if (sheets::toLowerAscii(m_place.file.extension().string()) == ".xlsb")
         m_place.fail(kCannotOpen, kBinary);
 
@@ -41,6 +42,7 @@ void Book::load() {
         failCorrupt(m_place, "arbeidsbokdelen " + inQuotes(workbookPart) + " mangler");
 
     readWorkbookParts(workbookPart);
+    m_calculation = std::make_unique<Calculation>(m_workbook->fullCalculationOnLoad());
 
     if (const auto* rel = m_workbookRels->byType("sharedStrings")) {
         m_sharedStringsPart = m_workbookRels->resolve(*rel);
@@ -69,7 +71,8 @@ void Book::load() {
         if (kind == SheetKind::Worksheet && !package().contains(part))
             failCorrupt(m_place,
                         "delen " + inQuotes(part) + " for arket " + inQuotes(entry.name) + " mangler");
-        m_sheets.push_back(std::make_unique<Sheet>(*this, index++, entry.name, kind, part));
+        SheetHost& host = *this;
+        m_sheets.push_back(std::make_unique<Sheet>(host, index++, entry.name, kind, part));
         m_sheetOrder.push_back(entry.name);
     }
     if (m_sheets.empty()) failCorrupt(m_place, "den har ingen ark");
@@ -122,10 +125,14 @@ std::vector<std::string> Book::sheetParts(const Sheet& sheet, std::string_view t
     return parts;
 }
 
-std::unique_ptr<WorksheetPart> Book::loadWorksheet(const Sheet& sheet) const {
+std::unique_ptr<WorksheetPart> Book::loadWorksheet(const Sheet& sheet) {
     auto part = std::make_unique<WorksheetPart>(package().read(sheet.partName()), sheet.place(),
                                                 m_sharedStrings, m_styles, m_workbook->date1904());
-    part->setFullCalculation(m_workbook->fullCalculationOnLoad());
+    // A sheet parsed after the planner was made (it could not read what had changed) joins it now.
+    if (m_planner && !m_inPlanner[static_cast<std::size_t>(sheet.index())]) {
+        addToPlanner(sheet, *part);
+        m_planner->index();
+    }
     return part;
 }
 

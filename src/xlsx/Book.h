@@ -4,6 +4,7 @@
 // are read when opened, sheets parsed on first use; a save writes what changed (Book.cpp opens and
 // serves, BookSave.cpp saves).
 
+#include "Calculation.h"
 #include "Sheet.h"
 #include "WorkbookCells.h"
 #include "eval/Evaluator.h"
@@ -29,7 +30,7 @@
 
 namespace xlsx {
 
-class Book final : public sheets::Workbook {
+class Book final : public sheets::Workbook, private SheetHost {
 public:
     Book(const std::filesystem::path& path, sheets::OpenMode mode);
 
@@ -39,23 +40,6 @@ public:
     sheets::Worksheet& activeSheet() override;
     void save() override;
 
-    // The workbook file, for failures.
-    const Place& place() const { return m_place; }
-    // Refuses a change to a workbook opened read-only; the failure starts with `action` at `where`.
-    void requireWritable(std::string_view action, const Place& where) const;
-    std::unique_ptr<WorksheetPart> loadWorksheet(const Sheet& sheet) const;
-
-    // Computes the formula at (row, column) of the sheet; throws sheets::Error naming the sheet, the
-    // cell and the cause when it cannot be computed. `action` starts the failure's message.
-    void compute(const Sheet& sheet, CellRef at, std::string_view action);
-    // A cell was written, a row inserted (after original row `above`): what depends on it is stale.
-    void noteWritten(const Sheet& sheet, CellRef at);
-    void noteInserted(const Sheet& sheet, std::uint32_t above);
-    void noteChange() { m_changed = true; }
-    // Refuses, failing with `action` naming the sheet, when `shift` (the sheet's insertions with the
-    // next one) would put rows inside a pivot table on the sheet.
-    void refuseSplittingPivotTables(const Sheet& sheet, const RowShift& shift, std::string_view action) const;
-
 private:
     // Reads the package's workbook-level parts; the sheets are parsed on first use.
     void load();
@@ -63,15 +47,39 @@ private:
     void readWorkbookParts(const std::string& workbookPart);
     Package& package() const { return *m_package; }
 
+    // What the sheets call (SheetHost).
+    const Place& place() const override { return m_place; }
+    void requireWritable(std::string_view action, const Place& where) const override;
+    std::unique_ptr<WorksheetPart> loadWorksheet(const Sheet& sheet) override;
+    const eval::Value* currentResult(const Sheet& sheet, CellRef at, std::uint32_t originalRow,
+                                     bool storedResult, std::string_view action) override;
+    void refuseSplittingPivotTables(const Sheet& sheet, const RowShift& shift,
+                                    std::string_view action) const override;
+    void written(const Sheet& sheet, CellRef at) override;
+    void inserted(const Sheet& sheet, std::uint32_t above) override;
+
     // Formulas (BookFormulas.cpp): made on first need, dropped at save.
     eval::Evaluator& evaluator();
-    RecalcPlanner& planner();
+    // Computes the formula at (row, column) of the sheet into the calculation state; throws
+    // sheets::Error naming the sheet, the cell and the cause when it cannot be computed.
+    void compute(const Sheet& sheet, CellRef at, std::string_view action);
+    // The planner for a change: nullptr while no result is current, which no change can then make stale.
+    RecalcPlanner* plannerForChange();
+    void addToPlanner(const Sheet& sheet, const WorksheetPart& part);
     RecalcPlanner::OnStale staleMarker();
     // The parts the sheet's relationships of this type (the last word of its URI: "table") lead to
     // that the package holds.
     std::vector<std::string> sheetParts(const Sheet& sheet, std::string_view type) const;
     // The tables on a worksheet as its table parts describe them (BookTables.cpp).
     std::vector<TableDefinition> readTables(const Sheet& sheet) const;
+    // What a sheet's bytes tell without parsing them: whether it has formulas, names other sheets, and
+    // may read another sheet or a volatile function (so that changes elsewhere may make it stale).
+    struct SheetBytes {
+        bool formulas = false;
+        bool namesOtherSheets = false;
+        bool mayReadElsewhere = false;
+    };
+    const SheetBytes& sheetBytes(const Sheet& sheet) const;
     // Computes every formula whose result is to be saved anew; false when some could not be.
     bool computeResults();
 
@@ -98,7 +106,10 @@ private:
     std::vector<std::unique_ptr<Sheet>> m_sheets;
     std::vector<std::string> m_sheetOrder;
     bool m_changed = false;
+    std::unique_ptr<Calculation> m_calculation;
     std::unique_ptr<RecalcPlanner> m_planner;
+    std::vector<bool> m_inPlanner; // per sheet: its formulas are in the planner
+    mutable std::vector<std::optional<SheetBytes>> m_sheetBytes;
     std::unique_ptr<WorkbookCells> m_cells;
     std::unique_ptr<eval::Evaluator> m_evaluator;
     // The areas of the pivot tables on each sheet (by index), as the file has them; read when needed.

@@ -33,20 +33,35 @@ void Book::rewritePart(const std::string& name,
 }
 
 void Book::writeChangedSheets(bool rowsInserted) {
-    for (const auto& sheet : m_sheets) {
-        if (sheet->kind() != SheetKind::Worksheet || !rowsInserted || !sheet->part().mayReferToOtherSheets())
-            continue;
-        sheet->part().expandSharedFormulasNamingOtherSheets();
-    }
+    // Rows inserted on a sheet move references to it from every other sheet; a sheet whose bytes name
+    // no other sheet has none, and an unparsed one without them stays unparsed.
+    auto mayNameOtherSheets = [&](const Sheet& sheet) {
+        return rowsInserted &&
+               (sheet.parsed() ? sheet.part().mayReferToOtherSheets() : sheetBytes(sheet).namesOtherSheets);
+    };
+    for (const auto& sheet : m_sheets)
+        if (sheet->kind() == SheetKind::Worksheet && mayNameOtherSheets(*sheet))
+            sheet->part().expandSharedFormulasNamingOtherSheets();
 
     for (const auto& sheet : m_sheets) {
         if (sheet->kind() != SheetKind::Worksheet) continue;
-        auto& part = sheet->part();
-        bool touched = part.dirty();
+        const bool results = m_calculation->hasResultsOn(sheet->index());
         // A sheet nothing can have changed is left as it is, without writing it out to compare.
-        if (!touched && sheet->shift().empty() && (!rowsInserted || !part.mayReferToOtherSheets())) continue;
+        if (!sheet->parsed() && !results && !mayNameOtherSheets(*sheet)) continue;
+        auto& part = sheet->part();
+        bool touched = part.dirty() || results;
+        if (!touched && sheet->shift().empty() && !mayNameOtherSheets(*sheet)) continue;
         auto context = shiftContext(sheet->name());
         SaveHooks hooks;
+        if (results) {
+            const int index = sheet->index();
+            hooks.computedResult = [&, index](std::uint32_t originalRow, std::uint32_t column) {
+                return m_calculation->result({index, originalRow, column});
+            };
+            hooks.dropCachedResult = [&, index](std::uint32_t row, std::uint32_t column) {
+                return m_calculation->dropped({index, sheet->shift().original(row).first, column});
+            };
+        }
         if (rowsInserted) {
             hooks.rewriteFormula = [&](std::string_view formula) {
                 auto shifted = shiftFormula(formula, context);
@@ -205,6 +220,7 @@ void Book::save() {
     m_evaluator.reset();
     m_cells.reset();
     m_planner.reset();
+    m_inPlanner.clear();
     load();
     for (auto& sheet : m_sheets)
         sheet->reset();

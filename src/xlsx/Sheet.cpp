@@ -1,7 +1,5 @@
 #include "Sheet.h"
 
-#include "Book.h"
-
 namespace xlsx {
 
 SheetKind sheetKindOf(std::string_view relationshipType) {
@@ -13,11 +11,11 @@ SheetKind sheetKindOf(std::string_view relationshipType) {
     return SheetKind::Other;
 }
 
-Sheet::Sheet(Book& book, int index, std::string name, SheetKind kind, std::string partName)
-    : m_book(book), m_index(index), m_name(std::move(name)), m_kind(kind), m_partName(std::move(partName)) {}
+Sheet::Sheet(SheetHost& host, int index, std::string name, SheetKind kind, std::string partName)
+    : m_host(host), m_index(index), m_name(std::move(name)), m_kind(kind), m_partName(std::move(partName)) {}
 
 Place Sheet::place() const {
-    return m_book.place().withSheet(m_name);
+    return m_host.place().withSheet(m_name);
 }
 
 CellRef Sheet::position(int row, int column, std::string_view action) const {
@@ -34,7 +32,7 @@ CellRef Sheet::position(int row, int column, std::string_view action) const {
 }
 
 WorksheetPart& Sheet::part() const {
-    if (!m_part) m_part = m_book.loadWorksheet(*this);
+    if (!m_part) m_part = m_host.loadWorksheet(*this);
     return *m_part;
 }
 
@@ -46,38 +44,44 @@ void Sheet::reset() {
 
 sheets::CellValue Sheet::cell(int row, int column) const {
     auto at = position(row, column, kCannotRead);
-    // A formula whose stored result cannot be trusted is computed first; its result is kept.
-    if (part().needsComputing(at.row(), at.column())) m_book.compute(*this, at, kCannotRead);
-    return part().cell(at);
+    const WorksheetPart& cells = part();
+    std::optional<WorksheetPart::FormulaCell> formula;
+    auto value = cells.valueOrFormula(at, formula);
+    if (!formula) return value;
+    // A formula whose stored result cannot be trusted is computed; the workbook keeps the result.
+    if (const eval::Value* result =
+            m_host.currentResult(*this, at, formula->originalRow, formula->storedResult, kCannotRead))
+        return cells.cell(at, *result);
+    return cells.cell(at);
 }
 
 void Sheet::setText(int row, int column, std::string_view text) {
-    m_book.requireWritable(kCannotWrite, place());
+    m_host.requireWritable(kCannotWrite, place());
     auto at = position(row, column, kCannotWrite);
     part().setText(at, text);
-    m_book.noteWritten(*this, at);
+    m_host.written(*this, at);
 }
 
 void Sheet::setNumber(int row, int column, double value) {
-    m_book.requireWritable(kCannotWrite, place());
+    m_host.requireWritable(kCannotWrite, place());
     auto at = position(row, column, kCannotWrite);
     part().setNumber(at, value);
-    m_book.noteWritten(*this, at);
+    m_host.written(*this, at);
 }
 
 void Sheet::insertRow(int row, sheets::CopyOrigin origin) {
     const std::string action = "Kan ikke sette inn rad " + std::to_string(row) + " i";
-    m_book.requireWritable(action, place());
+    m_host.requireWritable(action, place());
     auto at = position(row, 1, action).row();
     RowShift next = m_shift;
     next.insert(at);
-    m_book.refuseSplittingPivotTables(*this, next, action);
+    m_host.refuseSplittingPivotTables(*this, next, action);
     // The new row goes between the rows now at row - 1 and row: as read, after this original row.
     std::uint32_t above = at > 1 ? m_shift.original(at - 1).first : 0;
     part().insertRow(at, origin);
     m_shift.insert(at);
     m_insertions.push_back({at, origin});
-    m_book.noteInserted(*this, above);
+    m_host.inserted(*this, above);
 }
 
 } // namespace xlsx

@@ -6,8 +6,9 @@
 
 namespace xlsx {
 
-WorkbookCells::WorkbookCells(std::vector<Sheet> sheets, const std::vector<DefinedName>& names, bool date1904)
-    : m_sheets(std::move(sheets)), m_names(names), m_date1904(date1904) {
+WorkbookCells::WorkbookCells(std::vector<Sheet> sheets, const std::vector<DefinedName>& names, bool date1904,
+                             Calculation& calculation)
+    : m_sheets(std::move(sheets)), m_names(names), m_date1904(date1904), m_calculation(calculation) {
     for (const auto& sheet : m_sheets)
         m_sheetOrder.push_back(sheet.name);
 }
@@ -31,12 +32,33 @@ std::string WorkbookCells::moved(int sheet, std::string_view formula) const {
     return shifted ? std::move(*shifted) : std::string(formula);
 }
 
-void WorkbookCells::complete(int sheet, std::uint32_t row, std::uint32_t column,
-                             eval::SourceCell& cell) const {
-    if (!cell.isFormula()) return;
-    auto originalRow = static_cast<std::uint32_t>(cell.id >> 14);
-    cell.id |= static_cast<std::uint64_t>(sheet) << 40;
-    // A current result is read as it is; only a formula to compute needs its text in today's rows.
+void WorkbookCells::complete(int sheet, std::uint32_t row, std::uint32_t column, std::uint32_t originalRow,
+                             bool formulaTexts, eval::SourceCell& cell) const {
+    const CellId id{sheet, originalRow, column};
+    cell.id = id.key();
+    if (const eval::Value* result = m_calculation.result(id)) {
+        cell.kind = result->kind == eval::Value::Kind::Empty ? eval::Value::Kind::Number : result->kind;
+        cell.number = result->number;
+        cell.text = result->kind == eval::Value::Kind::Error ? eval::errorLiteral(result->error)
+                                                             : std::string_view(result->text);
+        cell.current = true;
+    } else {
+        cell.current = m_calculation.current(id, cell.kind != eval::Value::Kind::Empty);
+    }
+    if (cell.current && !formulaTexts) {
+        cell.formula = {}; // a current result is read as a value
+        return;
+    }
+    if (cell.formula.empty()) {
+        // Left out when read: only a formula to compute, or one asked for with its text, needs it.
+        std::uint32_t again = 0;
+        auto withText = part(sheet).sourceCell(row, column, true, again);
+        cell.formula = withText.formula;
+        cell.blocker = withText.blocker;
+        cell.array = withText.array;
+        cell.anchorRow = withText.anchorRow;
+        cell.anchorColumn = withText.anchorColumn;
+    }
     if (cell.current || !rowsInserted()) return;
     std::string text(cell.formula);
     if (cell.anchorRow != originalRow || cell.anchorColumn != column)
@@ -53,8 +75,9 @@ eval::Extent WorkbookCells::extent(int sheet) const {
 }
 
 eval::SourceCell WorkbookCells::cell(int sheet, std::uint32_t row, std::uint32_t column) const {
-    auto cell = part(sheet).sourceCell(row, column);
-    complete(sheet, row, column, cell);
+    std::uint32_t originalRow = 0;
+    auto cell = part(sheet).sourceCell(row, column, false, originalRow);
+    if (cell.anchorColumn != 0) complete(sheet, row, column, originalRow, false, cell);
     return cell;
 }
 
@@ -62,14 +85,15 @@ void WorkbookCells::forEachCell(
     int sheet, std::uint32_t top, std::uint32_t left, std::uint32_t bottom, std::uint32_t right,
     bool formulaTexts,
     const std::function<void(std::uint32_t, std::uint32_t, const eval::SourceCell&)>& visit) const {
-    part(sheet).forEachSourceCell(
-        top, left, bottom, right, formulaTexts,
-        [&](std::uint32_t row, std::uint32_t column, const eval::SourceCell& found) {
-            if (!found.isFormula()) return visit(row, column, found); // most cells: no copy
-            eval::SourceCell cell = found;
-            complete(sheet, row, column, cell);
-            visit(row, column, cell);
-        });
+    part(sheet).forEachSourceCell(top, left, bottom, right, formulaTexts,
+                                  [&](std::uint32_t row, std::uint32_t column, std::uint32_t originalRow,
+                                      const eval::SourceCell& found) {
+                                      if (found.anchorColumn == 0)
+                                          return visit(row, column, found); // most cells: no copy
+                                      eval::SourceCell cell = found;
+                                      complete(sheet, row, column, originalRow, formulaTexts, cell);
+                                      visit(row, column, cell);
+                                  });
 }
 
 eval::RowState WorkbookCells::rowState(int sheet, std::uint32_t row) const {
@@ -125,10 +149,11 @@ std::optional<eval::TableView> WorkbookCells::tableAt(int sheet, std::uint32_t r
 
 void WorkbookCells::storeResult(int sheet, std::uint32_t row, std::uint32_t column,
                                 const eval::Value& value) {
-    part(sheet).storeResult(row, column, value);
-    if (!m_planner) return;
+    // Formula cells never sit on rows inserted here: the row they are on was read.
     const RowShift* shift = m_sheets[static_cast<std::size_t>(sheet)].shift;
-    m_planner->markComputed(sheet, shift ? shift->original(row).first : row, column);
+    const std::uint32_t originalRow = shift ? shift->original(row).first : row;
+    m_calculation.store({sheet, originalRow, column}, value);
+    if (m_planner) m_planner->markComputed(sheet, originalRow, column);
 }
 
 } // namespace xlsx

@@ -1,9 +1,11 @@
 #pragma once
 
-// The workbook's cells as the formula evaluator reads them: the sheets' parts behind eval::EvalSource.
-// Formula texts keep the numbering they were read with until save; after rows were inserted a formula
-// to compute is given with its references moved to the current rows.
+// The workbook's cells as the formula evaluator reads them: the sheets' parts as the file holds them,
+// with the workbook's calculation state over them (which results are current, and those computed in
+// this run), behind eval::EvalSource. Formula texts keep the numbering they were read with until save;
+// after rows were inserted a formula to compute is given with its references moved to the current rows.
 
+#include "Calculation.h"
 #include "eval/EvalSource.h"
 #include "formula/RecalcPlanner.h"
 #include "formula/RowShift.h"
@@ -28,7 +30,8 @@ public:
         std::function<std::vector<TableDefinition>()> tables;
     };
 
-    WorkbookCells(std::vector<Sheet> sheets, const std::vector<DefinedName>& names, bool date1904);
+    WorkbookCells(std::vector<Sheet> sheets, const std::vector<DefinedName>& names, bool date1904,
+                  Calculation& calculation);
 
     // Results computed here count as current for the planner too, once there is one.
     void setPlanner(RecalcPlanner* planner) { m_planner = planner; }
@@ -54,8 +57,10 @@ public:
 private:
     WorksheetPart& part(int sheet) const { return m_sheets[static_cast<std::size_t>(sheet)].part(); }
     bool rowsInserted() const;
-    // The sheet index and formula text of a cell as the evaluator needs them (see the header comment).
-    void complete(int sheet, std::uint32_t row, std::uint32_t column, eval::SourceCell& cell) const;
+    // A formula cell as the evaluator needs it: its identity, and its result when current (as a plain
+    // value unless formulaTexts), else its text moved to the current rows (see the header comment).
+    void complete(int sheet, std::uint32_t row, std::uint32_t column, std::uint32_t originalRow,
+                  bool formulaTexts, eval::SourceCell& cell) const;
     std::string moved(int sheet, std::string_view formula) const;
     const std::vector<TableDefinition>& tablesOf(int sheet) const;
     // Where the table stands now: rows inserted inside it made it grow, above it moved it.
@@ -65,6 +70,7 @@ private:
     std::vector<std::string> m_sheetOrder;
     const std::vector<DefinedName>& m_names;
     bool m_date1904;
+    Calculation& m_calculation;
     RecalcPlanner* m_planner = nullptr;
     mutable std::string m_formula, m_nameFormula;
     mutable std::vector<std::optional<std::vector<TableDefinition>>> m_tables; // by sheet, once read

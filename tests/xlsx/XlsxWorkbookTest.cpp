@@ -279,6 +279,65 @@ TEST(XlsxWorkbook, AWorkbookAskingForFullCalculationGetsEveryResultComputed) {
     EXPECT_EQ(zipEntry(path, "xl/workbook.xml")->find("fullCalcOnLoad"), std::string::npos);
 }
 
+// Reading computes what must be computed, into the workbook's calculation state: what is stored stays
+// as the file has it, whether the computation succeeds or fails.
+TEST(XlsxWorkbook, ReadingFormulasChangesNothingStored) {
+    TempDir dir;
+    auto path = dir.copy(fixture("engine/formulas.xlsx")); // asks for a full calculation: nothing is current
+    auto original = readFile(path);
+    {
+        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+        auto& stock = book->sheet(1);
+        EXPECT_EQ(stock.cell(1, 4).number, 30) << "B1*2, B1 computed on the way";
+        EXPECT_EQ(stock.cell(1, 6).text, "x");
+        EXPECT_EQ(book->sheet(2).cell(5, 1).number, 16) << "through the defined name";
+        book->save();
+    }
+    EXPECT_EQ(readFile(path), original) << "nothing was written: the file stays as it was";
+
+    path = dir.copy(fixture("engine/uncomputable.xlsx"), "uncomputable.xlsx");
+    original = readFile(path);
+    {
+        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+        auto& stock = book->sheet(1);
+        stock.setNumber(1, 1, 5); // B1 = FINNESIKKE(A1) is stale now
+        const auto first = errorOf([&] { stock.cell(1, 2); });
+        EXPECT_NE(first.find("FINNESIKKE"), std::string::npos) << first;
+        EXPECT_EQ(errorOf([&] { stock.cell(1, 2); }), first) << "a failed read leaves the same state behind";
+        EXPECT_EQ(stock.cell(1, 3).number, 10);
+        EXPECT_EQ(stock.cell(1, 1).number, 5);
+    }
+    EXPECT_EQ(readFile(path), original) << "not saved: the file stays as it was";
+}
+
+TEST(XlsxWorkbook, SheetsAChangeCannotReachAreNeverParsed) {
+    TempDir dir;
+    auto path = dir.copy(fixture("engine/untouched-sheets.xlsx"));
+    const auto own = zipEntry(path, "xl/worksheets/sheet2.xml");
+    {
+        // Eget's rows are out of order: a parse of it would fail this run.
+        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+        auto& stock = book->sheet(1);
+        EXPECT_EQ(stock.cell(1, 2).number, 15);
+        stock.insertRow(1, sheets::CopyOrigin::FromLeftOrAbove);
+        stock.setNumber(4, 1, 30); // A3 as read
+        EXPECT_EQ(stock.cell(2, 2).number, 42);
+        EXPECT_EQ(book->sheet(3).cell(1, 1).number, 31) << "Oversikt reads Lager";
+        book->save();
+        stock.setNumber(1, 1, 1); // a second round after the save
+        book->save();
+    }
+    EXPECT_EQ(zipEntry(path, "xl/worksheets/sheet2.xml"), own);
+    auto summary = sheetXml(path, "xl/worksheets/sheet3.xml");
+    EXPECT_STREQ(cellNode(summary, "A1").child_value("f"), "Lager!A4+1");
+    EXPECT_EQ(cachedResult(summary, "A1"), "31");
+    EXPECT_NE(cachedResult(sheetXml(path, "xl/worksheets/sheet4.xml"), "A1"), "45000") << "NOW() is volatile";
+    EXPECT_NE(
+        errorOf([&] { xlsx::openWorkbook(path, OpenMode::ReadOnly)->sheet(2).cell(1, 1); }).find("rad 1"),
+        std::string::npos)
+        << "the sheet left alone is as broken as it was";
+}
+
 TEST(XlsxWorkbook, SavingWithoutChangesKeepsEveryEntry) {
     TULVERKAN_NEEDS_CORPUS();
     TempDir dir;

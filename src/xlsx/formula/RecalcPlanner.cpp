@@ -1,5 +1,6 @@
 #include "formula/RecalcPlanner.h"
 
+#include "formula/CellId.h"
 #include "formula/CellRef.h"
 #include "formula/FormulaTokenizer.h"
 #include "formula/ReferenceShifter.h"
@@ -17,7 +18,7 @@ constexpr std::uint32_t kNarrowColumns = 8;
 constexpr int kMaxNameDepth = 8;
 
 std::uint64_t cellKey(int sheet, std::uint32_t row, std::uint32_t column) {
-    return (static_cast<std::uint64_t>(sheet) << 40) | (static_cast<std::uint64_t>(row) << 14) | (column - 1);
+    return CellId{sheet, row, column}.key();
 }
 
 std::uint64_t columnKey(int sheet, std::uint32_t column) {
@@ -91,7 +92,8 @@ void RecalcPlanner::addFormula(int sheet, std::uint32_t row, std::uint32_t colum
 }
 
 void RecalcPlanner::index() {
-    for (std::size_t id = 0; id < m_formulas.size(); ++id) {
+    std::vector<std::uint64_t> grown; // narrow lists that got entries: sorted again below
+    for (std::size_t id = m_indexed; id < m_formulas.size(); ++id) {
         const auto& formula = m_formulas[id];
         if (formula.always) m_always.push_back(id);
         if (formula.positional) m_positional.push_back(id);
@@ -99,20 +101,30 @@ void RecalcPlanner::index() {
             bool narrow = area.firstSheet == area.lastSheet && area.lastRow - area.firstRow < kNarrowRows &&
                           area.lastColumn - area.firstColumn < kNarrowColumns;
             if (narrow) {
-                for (auto c = area.firstColumn; c <= area.lastColumn; ++c)
-                    m_narrow[columnKey(area.firstSheet, c)].push_back({area.firstRow, area.lastRow, id});
+                for (auto c = area.firstColumn; c <= area.lastColumn; ++c) {
+                    auto key = columnKey(area.firstSheet, c);
+                    auto [entries, added] = m_narrow.try_emplace(key);
+                    if (added) {
+                        auto sheet = static_cast<std::size_t>(area.firstSheet);
+                        if (sheet < m_narrowColumns.size()) m_narrowColumns[sheet].push_back(c);
+                    }
+                    if (entries->second.empty() || entries->second.back().firstRow > area.firstRow)
+                        grown.push_back(key);
+                    entries->second.push_back({area.firstRow, area.lastRow, id});
+                }
             } else {
                 for (int s = area.firstSheet; s <= area.lastSheet; ++s)
                     m_wide[static_cast<std::size_t>(s)].push_back({area, id});
             }
         }
     }
-    for (auto& [key, entries] : m_narrow) {
-        std::sort(entries.begin(), entries.end(),
-                  [](const Entry& a, const Entry& b) { return a.firstRow < b.firstRow; });
-        auto sheet = static_cast<std::size_t>(key >> 20);
-        if (sheet < m_narrowColumns.size())
-            m_narrowColumns[sheet].push_back(static_cast<std::uint32_t>(key & 0xFFFFF));
+    m_indexed = m_formulas.size();
+    std::sort(grown.begin(), grown.end());
+    grown.erase(std::unique(grown.begin(), grown.end()), grown.end());
+    for (auto key : grown) {
+        auto& entries = m_narrow[key];
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const Entry& a, const Entry& b) { return a.firstRow < b.firstRow; });
     }
 }
 

@@ -27,7 +27,8 @@ public:
     // A table's name, which a formula may use alone for the table's data; with the names, first.
     void addTableName(std::string_view name);
     void addFormula(int sheet, std::uint32_t row, std::uint32_t column, std::string_view formula);
-    // Indexes what each formula reads; call once, after everything is added and before marking.
+    // Indexes what the formulas added since the last call read; call after adding and before marking.
+    // Formulas added later start current.
     void index();
 
     // Rows as read: {r, r} a row that was there, {r, r + 1} rows inserted between r and r + 1 ({0, 1}
@@ -89,6 +90,7 @@ private:
     std::unordered_map<std::uint64_t, std::size_t> m_byCell;
     std::vector<std::size_t> m_always, m_positional;
     std::vector<std::size_t> m_changedPerSheet;
+    std::size_t m_indexed = 0; // formulas before this one are indexed
 
     // Readers index: per (sheet, column) the narrow areas that cover that column, sorted by first row;
     // wide or tall areas are kept apart and scanned, as they are few in real workbooks.

@@ -205,10 +205,16 @@ std::string translateFormula(std::string_view formula, int rowOffset, int column
     return rewriter.changed() ? rewriter.finish() : std::string(formula);
 }
 
-FormulaDependencies analyzeFormula(std::string_view formula) {
+bool isVolatileFunction(std::string_view name) {
     static constexpr std::array<std::string_view, 9> kVolatile = {
         "NOW", "TODAY", "RAND", "RANDBETWEEN", "RANDARRAY", "OFFSET", "INDIRECT", "CELL", "INFO",
     };
+    if (name.size() > 6 && sheets::equalIgnoringAsciiCase(name.substr(0, 6), "_xlfn.")) name.remove_prefix(6);
+    return std::any_of(kVolatile.begin(), kVolatile.end(),
+                       [&](std::string_view known) { return sheets::equalIgnoringAsciiCase(name, known); });
+}
+
+FormulaDependencies analyzeFormula(std::string_view formula) {
     FormulaDependencies result;
     auto addName = [&](std::string_view name) {
         if (sheets::equalIgnoringAsciiCase(name, "TRUE") || sheets::equalIgnoringAsciiCase(name, "FALSE"))
@@ -253,11 +259,7 @@ FormulaDependencies analyzeFormula(std::string_view formula) {
         }
         case TokenKind::Function: {
             addName(token.text); // a defined name may hold a LAMBDA and be called like a function
-            auto name = token.text;
-            if (name.size() > 6 && sheets::equalIgnoringAsciiCase(name.substr(0, 6), "_xlfn."))
-                name.remove_prefix(6);
-            for (auto known : kVolatile)
-                if (sheets::equalIgnoringAsciiCase(name, known)) result.isVolatile = true;
+            if (isVolatileFunction(token.text)) result.isVolatile = true;
             break;
         }
         case TokenKind::Structured:

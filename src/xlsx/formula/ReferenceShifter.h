@@ -58,4 +58,8 @@ struct FormulaDependencies {
 
 FormulaDependencies analyzeFormula(std::string_view formula);
 
+// Whether a function of this name (any case, with or without "_xlfn.") gives a new result at every
+// calculation, whatever its arguments.
+bool isVolatileFunction(std::string_view name);
+
 } // namespace xlsx

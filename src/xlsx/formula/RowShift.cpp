@@ -31,17 +31,22 @@ std::uint32_t RowShift::map(std::uint32_t originalRow) const {
 }
 
 std::pair<std::uint32_t, std::uint32_t> RowShift::original(std::uint32_t currentRow) const {
-    // The last original row at or above currentRow; map() never lowers a row, so it is at most that.
-    std::uint32_t low = 0, high = currentRow;
+    if (currentRow == 0) return {0, 1};
+    // With k thresholds at or below it, original row r is now at r + k. Threshold i (0-based) is at
+    // m_thresholds[i] + i + 1 when counted with the i before it, which grows with i: the last one
+    // at or above currentRow gives k, and with it the row.
+    std::size_t low = 0, high = m_thresholds.size();
     while (low < high) {
-        std::uint32_t middle = low + (high - low + 1) / 2;
-        if (map(middle) <= currentRow)
-            low = middle;
+        std::size_t middle = low + (high - low) / 2;
+        if (m_thresholds[middle] + middle + 1 <= currentRow)
+            low = middle + 1;
         else
-            high = middle - 1;
+            high = middle;
     }
-    if (map(low) == currentRow && low > 0) return {low, low};
-    return {low, low + 1};
+    const auto row = static_cast<std::uint32_t>(currentRow - low);
+    // A further threshold at that very row would put it below currentRow: currentRow was inserted.
+    if (low < m_thresholds.size() && m_thresholds[low] == row) return {row - 1, row};
+    return {row, row};
 }
 
 } // namespace xlsx

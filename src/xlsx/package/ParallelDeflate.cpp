@@ -3,6 +3,7 @@
 #include "package/LargeBuffer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -53,37 +54,67 @@ void deflateChunk(Chunk& chunk, int level) {
 
 } // namespace
 
-std::optional<DeflatedPart> deflateParallel(std::string_view input, int level) {
-    unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
-    std::size_t count = std::clamp<std::size_t>(input.size() / kMinChunk, 1, threads);
-    std::size_t size = (input.size() + count - 1) / count;
-    std::vector<Chunk> chunks(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        std::size_t begin = std::min(i * size, input.size());
-        chunks[i].input = input.substr(begin, size);
-        chunks[i].dictionary = input.substr(begin - std::min(begin, kWindow), std::min(begin, kWindow));
-        chunks[i].last = i + 1 == count;
+std::vector<std::optional<DeflatedPart>> deflateParts(const std::vector<std::string_view>& inputs,
+                                                      int level) {
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
+    // Every part is cut as it would be alone, so that its bytes do not depend on the others.
+    std::vector<Chunk> chunks;
+    std::vector<std::size_t> firstChunk;
+    for (std::string_view input : inputs) {
+        firstChunk.push_back(chunks.size());
+        std::size_t count = std::clamp<std::size_t>(input.size() / kMinChunk, 1, threads);
+        std::size_t size = (input.size() + count - 1) / count;
+        for (std::size_t i = 0; i < count; ++i) {
+            Chunk chunk;
+            std::size_t begin = std::min(i * size, input.size());
+            chunk.input = input.substr(begin, size);
+            chunk.dictionary = input.substr(begin - std::min(begin, kWindow), std::min(begin, kWindow));
+            chunk.last = i + 1 == count;
+            chunks.push_back(std::move(chunk));
+        }
     }
+    firstChunk.push_back(chunks.size());
+    // The largest first, so that no core is left with a big one at the end.
+    std::vector<std::size_t> order(chunks.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return chunks[a].input.size() > chunks[b].input.size();
+    });
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < order.size(); i = next++)
+            deflateChunk(chunks[order[i]], level);
+    };
     {
         std::vector<std::jthread> workers;
-        for (std::size_t i = 1; i < count; ++i)
-            workers.emplace_back(deflateChunk, std::ref(chunks[i]), level);
-        deflateChunk(chunks[0], level);
+        for (unsigned i = 1; i < std::min<std::size_t>(threads, chunks.size()); ++i)
+            workers.emplace_back(work);
+        work();
     }
-    DeflatedPart result;
-    result.size = input.size();
-    std::size_t total = 0;
-    for (const auto& chunk : chunks) {
-        if (chunk.failed) return std::nullopt;
-        total += chunk.outputSize;
+    std::vector<std::optional<DeflatedPart>> results;
+    for (std::size_t part = 0; part < inputs.size(); ++part) {
+        auto& result = results.emplace_back(DeflatedPart{});
+        result->size = inputs[part].size();
+        std::size_t total = 0;
+        for (std::size_t c = firstChunk[part]; c < firstChunk[part + 1]; ++c) {
+            if (chunks[c].failed) result.reset();
+            total += chunks[c].outputSize;
+        }
+        if (!result) continue;
+        reserveLarge(result->data, total);
+        for (std::size_t c = firstChunk[part]; c < firstChunk[part + 1]; ++c) {
+            const Chunk& chunk = chunks[c];
+            result->data.append(chunk.output.get(), chunk.outputSize);
+            result->crc = static_cast<std::uint32_t>(
+                crc32_combine(result->crc, chunk.crc, static_cast<z_off_t>(chunk.input.size())));
+        }
     }
-    reserveLarge(result.data, total);
-    for (const auto& chunk : chunks) {
-        result.data.append(chunk.output.get(), chunk.outputSize);
-        result.crc = static_cast<std::uint32_t>(
-            crc32_combine(result.crc, chunk.crc, static_cast<z_off_t>(chunk.input.size())));
-    }
-    return result;
+    return results;
+}
+
+std::optional<DeflatedPart> deflateParallel(std::string_view input, int level) {
+    return std::move(deflateParts({input}, level).front());
 }
 
 } // namespace xlsx

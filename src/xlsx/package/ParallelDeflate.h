@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace xlsx {
 
@@ -19,5 +20,7 @@ struct DeflatedPart {
 
 // nullopt when zlib fails (out of memory).
 std::optional<DeflatedPart> deflateParallel(std::string_view input, int level);
+// Several parts at once, on every core: each part comes out as deflateParallel gives it alone.
+std::vector<std::optional<DeflatedPart>> deflateParts(const std::vector<std::string_view>& inputs, int level);
 
 } // namespace xlsx

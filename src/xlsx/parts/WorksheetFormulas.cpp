@@ -1,5 +1,5 @@
-// The worksheet part's side of formula evaluation: cells as the evaluator reads them, computed results
-// kept in the cell store, results marked stale when what a formula reads changes.
+// The worksheet part's side of formula evaluation: cells as the evaluator reads them, as the file holds
+// them. Whether a result is current, and results computed since, are the workbook's.
 
 #include "parts/WorksheetPart.h"
 
@@ -22,39 +22,13 @@ constexpr double kDays1900To1904 = 1462;
 // The first cell of the row at or after `column`. Rows are mostly filled from column A without gaps,
 // where the cell is found at its own index: one cache line, where a search over the row would take
 // several (a range read walks 100,000 rows this way).
-std::vector<StoredCell>::const_iterator firstInRow(const Block& block, const StoredRow& row,
-                                                   std::uint32_t column) {
+CellVector::const_iterator firstInRow(const Block& block, const StoredRow& row, std::uint32_t column) {
     auto first = block.cells.begin() + row.firstCell;
     if (column >= 1 && column <= row.cellCount && first[column - 1].column == column)
         return first + (column - 1);
     auto last = first + row.cellCount;
     return std::lower_bound(first, last, column,
                             [](const StoredCell& cell, std::uint32_t c) { return cell.column < c; });
-}
-
-// The formula's text as read: kept decoded when set here, else the part's bytes (decoded when needed).
-std::string_view rawText(const SheetStore& store, const StoredFormula& formula) {
-    if (formula.text != kNone) return store.formulaTexts[formula.text];
-    std::string_view raw(store.xml.data() + formula.textBegin, formula.textLength);
-    if (!needsDecoding(raw)) return raw;
-    store.scratch.clear();
-    appendDecodedText(store.scratch, raw, true);
-    return store.scratch;
-}
-
-std::uint32_t masterOf(const SheetStore& store, std::uint32_t si) {
-    if (store.masterOfGroup.empty())
-        for (std::uint32_t i = 0; i < store.formulas.size(); ++i)
-            if (store.formulas[i].kind == StoredFormula::Kind::SharedMaster)
-                store.masterOfGroup.emplace(store.formulas[i].si, i);
-    auto found = store.masterOfGroup.find(si);
-    return found == store.masterOfGroup.end() ? kNone : found->second;
-}
-
-bool isCurrent(const SheetStore& store, const StoredCell& cell) {
-    if (cell.flags & StoredCell::kStale) return false;
-    if (cell.flags & StoredCell::kComputed) return true;
-    return !store.fullCalculation && cell.kind != ValueKind::Empty;
 }
 
 SourceCell view(const SheetStore& store, const StoredRow& row, const StoredCell& cell, bool withText) {
@@ -91,9 +65,7 @@ SourceCell view(const SheetStore& store, const StoredRow& row, const StoredCell&
     const StoredFormula& formula = store.formulas[cell.formula];
     out.anchorRow = row.original;
     out.anchorColumn = cell.column;
-    out.id = (std::uint64_t{row.original} << 14) | cell.column;
-    out.current = isCurrent(store, cell);
-    if (out.current && !withText) return out;
+    if (!withText) return out;
     switch (formula.kind) {
     case StoredFormula::Kind::DataTable:
         out.blocker = "en datatabell";
@@ -104,7 +76,7 @@ SourceCell view(const SheetStore& store, const StoredRow& row, const StoredCell&
         out.array = true;
         break;
     case StoredFormula::Kind::SharedChild: {
-        std::uint32_t master = masterOf(store, formula.si);
+        std::uint32_t master = store.masterOf(formula.si);
         if (master == kNone) {
             out.blocker = "en delt formel uten sin første celle";
             break;
@@ -113,13 +85,13 @@ SourceCell view(const SheetStore& store, const StoredRow& row, const StoredCell&
         // Masters of groups over several cells keep their current row; the text counts as read.
         out.anchorRow = store.shift.original(group.row).first;
         out.anchorColumn = group.column;
-        out.formula = rawText(store, group);
+        out.formula = store.formulaView(group);
         break;
     }
     default:
         break;
     }
-    if (formula.kind != StoredFormula::Kind::SharedChild) out.formula = rawText(store, formula);
+    if (formula.kind != StoredFormula::Kind::SharedChild) out.formula = store.formulaView(formula);
     if (out.formula.empty()) {
         // An empty <f/> gives nothing to compute, but the cell is still a formula cell.
         if (out.blocker.empty()) out.blocker = "en tom formel";
@@ -137,13 +109,23 @@ template <class Visit> void eachFormula(const SheetStore& store, Visit&& visit) 
         }
 }
 
-StoredCell* findMutable(SheetStore& store, std::uint32_t row, std::uint32_t column) {
-    return const_cast<StoredCell*>(store.findCell(row, column));
-}
-
 } // namespace
 
-SourceCell WorksheetPart::sourceCell(std::uint32_t row, std::uint32_t column) const {
+std::optional<WorksheetPart::FormulaCell> WorksheetPart::formulaAt(CellRef at) const {
+    const SheetStore& store = *m_store;
+    SheetStore::RowPosition position = store.findRow(at.row());
+    if (!position.found) return std::nullopt;
+    const Block& block = store.blocks[position.block];
+    const StoredRow& row = block.rows[position.row];
+    auto it = firstInRow(block, row, at.column());
+    if (it == block.cells.begin() + row.firstCell + row.cellCount || it->column != at.column() ||
+        it->formula == kNone)
+        return std::nullopt;
+    return FormulaCell{row.original, it->kind != ValueKind::Empty};
+}
+
+SourceCell WorksheetPart::sourceCell(std::uint32_t row, std::uint32_t column, bool withText,
+                                     std::uint32_t& originalRow) const {
     const SheetStore& store = *m_store;
     SheetStore::RowPosition position = store.findRow(row);
     if (!position.found) return {};
@@ -151,12 +133,13 @@ SourceCell WorksheetPart::sourceCell(std::uint32_t row, std::uint32_t column) co
     const StoredRow& stored = block.rows[position.row];
     auto it = firstInRow(block, stored, column);
     if (it == block.cells.begin() + stored.firstCell + stored.cellCount || it->column != column) return {};
-    return view(store, stored, *it, false);
+    originalRow = stored.original;
+    return view(store, stored, *it, withText);
 }
 
 void WorksheetPart::forEachSourceCell(
-    std::uint32_t top, std::uint32_t left, std::uint32_t bottom, std::uint32_t right, bool formulaTexts,
-    const std::function<void(std::uint32_t, std::uint32_t, const SourceCell&)>& visit) const {
+    std::uint32_t top, std::uint32_t left, std::uint32_t bottom, std::uint32_t right, bool withText,
+    const std::function<void(std::uint32_t, std::uint32_t, std::uint32_t, const SourceCell&)>& visit) const {
     const SheetStore& store = *m_store;
     SheetStore::RowPosition position = store.findRow(top);
     for (std::size_t b = position.block; b < store.blocks.size(); ++b) {
@@ -169,93 +152,21 @@ void WorksheetPart::forEachSourceCell(
             for (auto it = firstInRow(block, row, left); it != end && it->column <= right; ++it) {
                 if (it->kind == ValueKind::Empty && it->formula == kNone) continue;
                 // The visit may read other cells, which moves the store's block cursor: keep our own.
-                visit(number, it->column, view(store, row, *it, formulaTexts));
+                visit(number, it->column, row.original, view(store, row, *it, withText));
             }
         }
     }
 }
 
 eval::Extent WorksheetPart::extent() const {
-    const SheetStore& store = *m_store;
-    if (!store.extent) {
-        std::uint32_t rows = 0, columns = 0;
-        for (const Block& block : store.blocks)
-            for (const StoredRow& row : block.rows) {
-                if (row.cellCount == 0) continue;
-                rows = block.number(row);
-                columns =
-                    std::max<std::uint32_t>(columns, block.cells[row.firstCell + row.cellCount - 1].column);
-            }
-        store.extent = {rows, columns};
-    }
-    return {store.extent->first, store.extent->second};
-}
-
-bool WorksheetPart::needsComputing(std::uint32_t row, std::uint32_t column) const {
-    const StoredCell* cell = m_store->findCell(row, column);
-    return cell && cell->formula != kNone && !isCurrent(*m_store, *cell);
-}
-
-void WorksheetPart::setFullCalculation(bool on) {
-    m_store->fullCalculation = on;
-}
-
-void WorksheetPart::storeResult(std::uint32_t row, std::uint32_t column, const Value& value) {
-    SheetStore& store = *m_store;
-    StoredCell* cell = findMutable(store, row, column);
-    if (!cell || cell->formula == kNone) return;
-    auto keepText = [&](std::string_view text) {
-        cell->value.span[0] = static_cast<std::uint32_t>(store.arena.size());
-        cell->value.span[1] = static_cast<std::uint32_t>(text.size());
-        store.arena.append(text);
-        cell->flags |= StoredCell::kInArena;
-    };
-    switch (value.kind) {
-    case Value::Kind::Empty:
-    case Value::Kind::Number:
-        cell->kind = ValueKind::Number;
-        cell->value.number = value.number;
-        break;
-    case Value::Kind::Boolean:
-        cell->kind = ValueKind::Boolean;
-        cell->value.number = value.number != 0 ? 1 : 0;
-        break;
-    case Value::Kind::Text:
-        cell->kind = ValueKind::Text;
-        keepText(value.text);
-        break;
-    case Value::Kind::Error:
-        cell->kind = ValueKind::Error;
-        keepText(eval::errorLiteral(value.error));
-        break;
-    }
-    cell->flags = static_cast<std::uint8_t>((cell->flags | StoredCell::kComputed) &
-                                            ~(StoredCell::kStale | StoredCell::kDropResult));
-    store.dirty = true;
-}
-
-void WorksheetPart::markStale(std::uint32_t originalRow, std::uint32_t column) {
-    SheetStore& store = *m_store;
-    StoredCell* cell = findMutable(store, store.shift.map(originalRow), column);
-    if (cell && cell->formula != kNone) cell->flags |= StoredCell::kStale;
-}
-
-void WorksheetPart::dropResult(std::uint32_t row, std::uint32_t column) {
-    SheetStore& store = *m_store;
-    StoredCell* cell = findMutable(store, row, column);
-    if (!cell || cell->formula == kNone) return;
-    cell->flags = static_cast<std::uint8_t>((cell->flags | StoredCell::kDropResult) & ~StoredCell::kComputed);
-    store.dirty = true;
+    auto [rows, columns] = m_store->extent();
+    return {rows, columns};
 }
 
 void WorksheetPart::forEachFormulaCell(
     const std::function<void(std::uint32_t, std::uint32_t, std::uint32_t, bool)>& visit) const {
-    const SheetStore& store = *m_store;
-    eachFormula(store, [&](const Block& block, const StoredRow& row, const StoredCell& cell) {
-        bool outdated =
-            (cell.flags & StoredCell::kStale) || (!(cell.flags & StoredCell::kComputed) &&
-                                                  (store.fullCalculation || cell.kind == ValueKind::Empty));
-        visit(block.number(row), cell.column, row.original, outdated);
+    eachFormula(*m_store, [&](const Block& block, const StoredRow& row, const StoredCell& cell) {
+        visit(block.number(row), cell.column, row.original, cell.kind != ValueKind::Empty);
     });
 }
 

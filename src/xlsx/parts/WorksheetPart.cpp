@@ -18,14 +18,14 @@ namespace xlsx {
 
 SheetStore::RowPosition SheetStore::findRow(std::uint32_t number) const {
     if (blocks.empty()) return {};
-    std::size_t b = lastBlock < blocks.size() ? lastBlock : 0;
+    std::size_t b = m_lastBlock < blocks.size() ? m_lastBlock : 0;
     if (!(blocks[b].firstRow() <= number && (b + 1 == blocks.size() || blocks[b + 1].firstRow() > number))) {
         auto it = std::upper_bound(blocks.begin(), blocks.end(), number,
                                    [](std::uint32_t n, const Block& block) { return n < block.firstRow(); });
         if (it == blocks.begin()) return {0, 0, false};
         b = static_cast<std::size_t>(it - blocks.begin()) - 1;
     }
-    lastBlock = b;
+    m_lastBlock = b;
     const Block& block = blocks[b];
     auto offset = static_cast<std::int32_t>(static_cast<std::int64_t>(number) - block.base);
     auto it = std::lower_bound(block.rows.begin(), block.rows.end(), offset,
@@ -36,8 +36,7 @@ SheetStore::RowPosition SheetStore::findRow(std::uint32_t number) const {
 
 namespace {
 
-std::vector<StoredCell>::const_iterator findInRow(const Block& block, const StoredRow& row,
-                                                  std::uint32_t column) {
+CellVector::const_iterator findInRow(const Block& block, const StoredRow& row, std::uint32_t column) {
     auto first = block.cells.begin() + row.firstCell;
     auto last = first + row.cellCount;
     return std::lower_bound(first, last, column,
@@ -64,6 +63,58 @@ std::string SheetStore::formulaText(const StoredFormula& formula) const {
     std::string text;
     appendDecodedText(text, raw, true); // checked while reading
     return text;
+}
+
+std::string_view SheetStore::formulaView(const StoredFormula& formula) const {
+    if (formula.text != kNone) return formulaTexts[formula.text];
+    std::string_view raw(xml.data() + formula.textBegin, formula.textLength);
+    if (!needsDecoding(raw)) return raw;
+    m_scratch.clear();
+    appendDecodedText(m_scratch, raw, true);
+    return m_scratch;
+}
+
+std::uint32_t SheetStore::masterOf(std::uint32_t si) const {
+    if (m_masterOfGroup.empty())
+        for (std::uint32_t i = 0; i < formulas.size(); ++i)
+            if (formulas[i].kind == StoredFormula::Kind::SharedMaster)
+                m_masterOfGroup.emplace(formulas[i].si, i);
+    auto found = m_masterOfGroup.find(si);
+    return found == m_masterOfGroup.end() ? kNone : found->second;
+}
+
+const std::vector<std::pair<std::uint32_t, std::uint32_t>>&
+SheetStore::groupReads(std::uint32_t master) const {
+    auto [cached, fresh] = m_groupReads.try_emplace(master);
+    if (fresh)
+        for (const FormulaArea& reference : analyzeFormula(formulaText(formulas[master])).areas)
+            if (reference.firstRow != 1 || reference.lastRow != kMaxRow)
+                cached->second.emplace_back(reference.firstRow, reference.lastRow);
+    return cached->second;
+}
+
+std::pair<std::uint32_t, std::uint32_t> SheetStore::extent() const {
+    if (!m_extent) {
+        std::uint32_t rows = 0, columns = 0;
+        for (const Block& block : blocks)
+            for (const StoredRow& row : block.rows) {
+                if (row.cellCount == 0) continue;
+                rows = block.number(row);
+                columns =
+                    std::max<std::uint32_t>(columns, block.cells[row.firstCell + row.cellCount - 1].column);
+            }
+        m_extent = {rows, columns};
+    }
+    return *m_extent;
+}
+
+void SheetStore::extentGrows(std::uint32_t row, std::uint32_t column) {
+    if (m_extent) m_extent = {std::max(m_extent->first, row), std::max(m_extent->second, column)};
+}
+
+void SheetStore::rowInserted(std::uint32_t row) {
+    if (m_extent && m_extent->first >= row) ++m_extent->first;
+    m_filterTop.reset();
 }
 
 void SheetStore::failRead(std::size_t at, std::string_view cause, std::string_view cell) const {
@@ -163,6 +214,7 @@ void splitIfLarge(SheetStore& store, std::size_t b) {
     if (block.rows.size() <= 2 * SheetStore::kBlockRows) return;
     std::size_t half = block.rows.size() / 2;
     Block tail;
+    tail.cells = CellVector(block.cells.get_allocator());
     tail.base = block.number(block.rows[half]);
     std::uint32_t firstCell = block.rows[half].firstCell;
     for (std::size_t i = half; i < block.rows.size(); ++i) {
@@ -263,12 +315,7 @@ bool referencesShiftUnevenly(const SheetStore& store, std::uint32_t index, std::
     if (area.top == area.bottom) return false; // every cell on one row moves alike
     std::int64_t up = static_cast<std::int64_t>(area.top) - master.row;
     std::int64_t down = static_cast<std::int64_t>(area.bottom) - master.row;
-    auto [cached, fresh] = store.groupReads.try_emplace(index);
-    if (fresh)
-        for (const FormulaArea& reference : analyzeFormula(store.formulaText(master)).areas)
-            if (reference.firstRow != 1 || reference.lastRow != kMaxRow)
-                cached->second.emplace_back(reference.firstRow, reference.lastRow);
-    for (auto [firstRow, lastRow] : cached->second) {
+    for (auto [firstRow, lastRow] : store.groupReads(index)) {
         // Formula texts keep the numbering the part was read with until save; `row` is current.
         auto reach = [&](std::int64_t original, std::int64_t offset) {
             auto moved = std::clamp<std::int64_t>(original + offset, 1, kMaxRow);
@@ -366,16 +413,35 @@ StoredCell& cellForWrite(SheetStore& store, std::uint32_t row, std::uint32_t col
     }
     cell.flags = static_cast<std::uint8_t>((cell.flags & StoredCell::kNoR) | StoredCell::kWritten);
     store.dirty = true;
-    if (store.extent)
-        store.extent = {std::max(store.extent->first, row), std::max(store.extent->second, column)};
+    store.extentGrows(row, column);
     return cell;
 }
 
 } // namespace
 
 sheets::CellValue WorksheetPart::cell(CellRef at) const {
+    return valueOf(m_store->findCell(at.row(), at.column()), at);
+}
+
+sheets::CellValue WorksheetPart::valueOrFormula(CellRef at, std::optional<FormulaCell>& formula) const {
     const SheetStore& store = *m_store;
-    const StoredCell* cell = store.findCell(at.row(), at.column());
+    SheetStore::RowPosition position = store.findRow(at.row());
+    formula.reset();
+    if (!position.found) return sheets::CellValue::empty();
+    const Block& block = store.blocks[position.block];
+    const StoredRow& row = block.rows[position.row];
+    auto it = findInRow(block, row, at.column());
+    if (it == block.cells.begin() + row.firstCell + row.cellCount || it->column != at.column())
+        return sheets::CellValue::empty();
+    if (it->formula != kNone) {
+        formula = FormulaCell{row.original, it->kind != ValueKind::Empty};
+        return sheets::CellValue::empty();
+    }
+    return valueOf(&*it, at);
+}
+
+sheets::CellValue WorksheetPart::valueOf(const StoredCell* cell, CellRef at) const {
+    const SheetStore& store = *m_store;
     if (!cell) return sheets::CellValue::empty();
     switch (cell->kind) {
     case ValueKind::Empty:
@@ -402,6 +468,27 @@ sheets::CellValue WorksheetPart::cell(CellRef at) const {
         return sheets::CellValue::ofText(store.span(*cell));
     case ValueKind::Error:
         return sheets::CellValue::ofError(store.span(*cell));
+    }
+    return sheets::CellValue::empty();
+}
+
+sheets::CellValue WorksheetPart::cell(CellRef at, const eval::Value& result) const {
+    const SheetStore& store = *m_store;
+    switch (result.kind) {
+    case eval::Value::Kind::Empty:
+    case eval::Value::Kind::Number: {
+        const StoredCell* cell = store.findCell(at.row(), at.column());
+        if (cell && store.styles->isDateTime(cell->style))
+            return sheets::CellValue::ofDateTime(result.number + (store.date1904 ? 1462 : 0));
+        return sheets::CellValue::ofNumber(result.number);
+    }
+    case eval::Value::Kind::Boolean:
+        return sheets::CellValue::ofBoolean(result.number != 0);
+    case eval::Value::Kind::Text:
+        // A computed empty text reads as the stored one does: an empty cell, as every reader gives it.
+        return result.text.empty() ? sheets::CellValue::empty() : sheets::CellValue::ofText(result.text);
+    case eval::Value::Kind::Error:
+        return sheets::CellValue::ofError(eval::errorLiteral(result.error));
     }
     return sheets::CellValue::empty();
 }
@@ -480,14 +567,13 @@ void WorksheetPart::insertRow(std::uint32_t row, sheets::CopyOrigin origin) {
     for (std::size_t i = 0; i < cutGroups.size(); ++i)
         applyExpansion(store, cutGroups[i], expansions[i]);
     store.shift.insert(row);
-    if (store.extent && store.extent->first >= row) ++store.extent->first;
-    store.filterTop.reset();
+    store.rowInserted(row);
     if (last.found) {
         Block& block = store.blocks[last.block];
         block.rows.erase(block.rows.begin() + static_cast<std::ptrdiff_t>(last.row));
         if (block.rows.empty())
             store.blocks.erase(store.blocks.begin() + static_cast<std::ptrdiff_t>(last.block));
-        store.lastBlock = 0;
+        store.forgetLastBlock();
     }
     for (std::uint32_t index : store.trackedGroups)
         if (store.formulas[index].row >= row) ++store.formulas[index].row;
@@ -556,14 +642,18 @@ void WorksheetPart::insertRow(std::uint32_t row, sheets::CopyOrigin origin) {
     splitIfLarge(store, at.block);
 }
 
+std::uint32_t SheetStore::filterTop() const {
+    if (!m_filterTop) m_filterTop = activeFilterTop(*this);
+    return *m_filterTop;
+}
+
 eval::RowState WorksheetPart::rowState(std::uint32_t row) const {
     const SheetStore& store = *m_store;
     SheetStore::RowPosition position = store.findRow(row);
     if (!position.found || !rowFormat(store, store.blocks[position.block].rows[position.row]).hidden)
         return eval::RowState::Visible;
-    if (!store.filterTop) store.filterTop = activeFilterTop(store);
-    return *store.filterTop != 0 && row > *store.filterTop ? eval::RowState::FilteredOut
-                                                           : eval::RowState::Hidden;
+    std::uint32_t top = store.filterTop();
+    return top != 0 && row > top ? eval::RowState::FilteredOut : eval::RowState::Hidden;
 }
 
 bool WorksheetPart::dirty() const {

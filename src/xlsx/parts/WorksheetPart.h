@@ -23,6 +23,7 @@ namespace xlsx {
 
 class SharedStrings;
 class Styles;
+struct StoredCell;
 
 struct SaveHooks {
     // Called for the text of every <f> element (masters of shared and array formulas included, and
@@ -32,6 +33,9 @@ struct SaveHooks {
     // Called for every formula cell (current numbering); true drops its cached <v>, so that a
     // spreadsheet application computes it on load. May be empty: keep every cached result.
     std::function<bool(std::uint32_t row, std::uint32_t column)> dropCachedResult;
+    // Called for every formula cell (row as read): a result computed in this run, saved as its cached
+    // result with its type; nullptr keeps the cached one. May be empty.
+    std::function<const eval::Value*(std::uint32_t originalRow, std::uint32_t column)> computedResult;
     // Called for the sheet XML outside <sheetData> as one well-formed document (the part with
     // <sheetData/> emptied); returns the edited document or nullopt when unchanged. May be empty.
     std::function<std::optional<std::string>(std::string_view frame)> rewriteFrame;
@@ -82,39 +86,51 @@ public:
     void forEachFormula(const std::function<void(std::uint32_t row, std::uint32_t column,
                                                  std::string_view formula)>& visit) const;
 
-    // --- Formulas as the evaluator reads them -------------------------------------------------
-    // The cell's value and, for a formula cell, whether its stored result is current, its identity
-    // within the part ((row as read << 14) | column), and when not current (or formulaTexts) its text
-    // as read: a shared cell gives its master's, anchored at the master's row as read. Views stay valid
-    // until the part is next used.
-    eval::SourceCell sourceCell(std::uint32_t row, std::uint32_t column) const;
-    void forEachSourceCell(std::uint32_t top, std::uint32_t left, std::uint32_t bottom, std::uint32_t right,
-                           bool formulaTexts,
-                           const std::function<void(std::uint32_t row, std::uint32_t column,
-                                                    const eval::SourceCell& cell)>& visit) const;
+    // --- Formulas ------------------------------------------------------------------------------
+    // A part holds what the file holds: results computed in a run are the workbook's (its calculation
+    // state), handed to cell() for a read and to serialize() through the hooks for a save. Reading
+    // never changes a part.
+
+    // A formula cell's row as read and whether the file holds a result for it; nullopt for any other
+    // cell.
+    struct FormulaCell {
+        std::uint32_t originalRow = 0;
+        bool storedResult = false;
+    };
+    std::optional<FormulaCell> formulaAt(CellRef at) const;
+    // cell(at) for any cell but a formula cell, which gives nothing but `formula` instead (whether its
+    // stored result may be read is the workbook's to say): one lookup for what most reads need.
+    sheets::CellValue valueOrFormula(CellRef at, std::optional<FormulaCell>& formula) const;
+    // The cell's value, with `result` (a formula's current result computed in this run) in place of the
+    // one the file holds: dates by the cell's style, an empty text as an empty cell.
+    sheets::CellValue cell(CellRef at, const eval::Value& result) const;
+
+    // The cell as the evaluator reads it, as the file holds it: its stored value and, for a formula
+    // cell, its anchor and with `withText` its text as read (a shared cell gives its master's, anchored
+    // at the master's row as read). A formula cell has an anchorColumn, with or without its text;
+    // `current` is left false and `id` 0 for the workbook to fill in. `originalRow` is the row the cell
+    // was read at. Views stay valid until the part is next used.
+    eval::SourceCell sourceCell(std::uint32_t row, std::uint32_t column, bool withText,
+                                std::uint32_t& originalRow) const;
+    void forEachSourceCell(
+        std::uint32_t top, std::uint32_t left, std::uint32_t bottom, std::uint32_t right, bool withText,
+        const std::function<void(std::uint32_t row, std::uint32_t column, std::uint32_t originalRow,
+                                 const eval::SourceCell& cell)>& visit) const;
     // The last row and column holding a cell.
     eval::Extent extent() const;
     eval::RowState rowState(std::uint32_t row) const;
-    // Whether (row, column) holds a formula whose result must be computed before it is read.
-    bool needsComputing(std::uint32_t row, std::uint32_t column) const;
-    // No stored result is current: the workbook asks for a full calculation on load.
-    void setFullCalculation(bool on);
-    // Keeps a computed result as the formula's value; saved as its cached result.
-    void storeResult(std::uint32_t row, std::uint32_t column, const eval::Value& value);
-    // Something the formula at (row as read, column) reads has changed: its result is stale.
-    void markStale(std::uint32_t originalRow, std::uint32_t column);
-    // Leaves the formula's stored result out at save (it could not be computed).
-    void dropResult(std::uint32_t row, std::uint32_t column);
-    // Every formula cell: current row, column, row as read, and whether its result must be computed
-    // anew to be saved (stale, or never stored or computed).
-    void forEachFormulaCell(const std::function<void(std::uint32_t row, std::uint32_t column,
-                                                     std::uint32_t originalRow, bool outdated)>& visit) const;
+    // Every formula cell: current row, column, row as read, and whether the file holds a result.
+    void
+    forEachFormulaCell(const std::function<void(std::uint32_t row, std::uint32_t column,
+                                                std::uint32_t originalRow, bool storedResult)>& visit) const;
     // Every formula with its text in the numbering it was read with, at its row as read.
     void forEachFormulaAsRead(const std::function<void(std::uint32_t originalRow, std::uint32_t column,
                                                        std::string_view formula)>& visit) const;
 
 private:
     struct Store;
+    sheets::CellValue valueOf(const StoredCell* cell, CellRef at) const;
+
     std::unique_ptr<Store> m_store;
 };
 

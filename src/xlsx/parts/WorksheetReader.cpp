@@ -15,6 +15,9 @@ namespace {
 
 using scan::trimmed;
 
+constexpr std::size_t kArenaFrom = std::size_t{8} << 20;
+constexpr std::size_t kArenaChunk = std::size_t{16} << 20;
+
 // Reads an unsigned attribute into `value`; false (value unchanged) when it is no number.
 template <class T> bool parseUnsigned(std::string_view text, T& value) {
     auto parsed = scan::parseUnsigned<T>(text);
@@ -262,6 +265,7 @@ private:
             std::size_t cells =
                 blocks.empty() ? 0 : blocks.back().cells.size() + blocks.back().cells.size() / 8;
             blocks.emplace_back();
+            blocks.back().cells = CellVector(ArenaAllocator<StoredCell>(m_store.cellArena.get()));
             blocks.back().base = number;
             blocks.back().rows.reserve(SheetStore::kBlockRows);
             blocks.back().cells.reserve(cells);
@@ -554,6 +558,8 @@ void readWorksheet(SheetStore& store) {
     if (store.xml.size() >= std::numeric_limits<std::uint32_t>::max())
         store.place.fail(kCannotRead, "delen er for stor");
     dom::refuseDocumentType(store.xml, store.place);
+    // A cell takes about as many bytes in the store as in the XML: a large sheet's cells get an arena.
+    if (store.xml.size() >= kArenaFrom) store.cellArena = std::make_unique<LargeArena>(kArenaChunk);
     Reader(store).run();
 }
 

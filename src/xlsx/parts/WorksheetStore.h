@@ -5,10 +5,12 @@
 // rest of its own block and moves the base of the blocks after it, nothing more.
 
 #include "formula/RowShift.h"
+#include "package/LargeBuffer.h"
 #include "parts/WorksheetPart.h"
 #include "xml/Place.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,11 +40,6 @@ struct StoredCell {
     static constexpr std::uint8_t kInArena = 1; // the text span points into SheetStore::arena
     static constexpr std::uint8_t kWritten = 2; // value written here: generate the element
     static constexpr std::uint8_t kNoR = 4;     // the original element has no r attribute
-    // Formula cells: the value is a result computed here (to be saved); the result is stale (something
-    // the formula reads changed since); the stored result is to be left out at save.
-    static constexpr std::uint8_t kComputed = 8;
-    static constexpr std::uint8_t kStale = 16;
-    static constexpr std::uint8_t kDropResult = 32;
 };
 
 struct StoredRow {
@@ -59,10 +56,40 @@ struct StoredRow {
     static constexpr std::uint8_t kNoR = 4;
 };
 
+// Cells of a large part come from its arena (huge pages), those of a small one from the heap.
+template <class T> struct ArenaAllocator {
+    using value_type = T;
+    using propagate_on_container_copy_assignment = std::true_type;
+    using propagate_on_container_move_assignment = std::true_type;
+    using propagate_on_container_swap = std::true_type;
+
+    LargeArena* arena = nullptr;
+
+    ArenaAllocator() = default;
+    explicit ArenaAllocator(LargeArena* a) : arena(a) {}
+    template <class U> ArenaAllocator(const ArenaAllocator<U>& other) : arena(other.arena) {}
+
+    T* allocate(std::size_t n) {
+        return arena ? static_cast<T*>(arena->allocate(n * sizeof(T), alignof(T)))
+                     : std::allocator<T>().allocate(n);
+    }
+    void deallocate(T* p, std::size_t n) {
+        if (arena)
+            arena->release(p, n * sizeof(T));
+        else
+            std::allocator<T>().deallocate(p, n);
+    }
+    template <class U> friend bool operator==(const ArenaAllocator& a, const ArenaAllocator<U>& b) {
+        return a.arena == b.arena;
+    }
+};
+
+using CellVector = std::vector<StoredCell, ArenaAllocator<StoredCell>>;
+
 struct Block {
     std::uint32_t base = 0;
     std::vector<StoredRow> rows;
-    std::vector<StoredCell> cells;
+    CellVector cells;
 
     std::uint32_t number(const StoredRow& row) const {
         return static_cast<std::uint32_t>(static_cast<std::int64_t>(base) + row.offset);
@@ -90,7 +117,13 @@ struct ColumnStyle {
     std::uint32_t first, last, style;
 };
 
-struct SheetStore {
+// The cells of one worksheet part and what was read around them. The reader fills the data, the
+// part edits it; what is worked out on first use and kept (the caches) is private and answered by
+// the methods below, which forget it when cells change.
+class SheetStore {
+public:
+    // Before the blocks, which give their cells back to it.
+    std::unique_ptr<LargeArena> cellArena;
     std::string xml;
     Place place;
     SharedStrings* sharedStrings = nullptr;
@@ -109,22 +142,10 @@ struct SheetStore {
     std::vector<std::string> rowAttributes;
     std::vector<ColumnStyle> columnStyles;
     RowShift shift; // the insertions made: formula texts are in the numbering before them
-    // Shared masters: the row spans their formula reads (whole columns left out), worked out once.
-    mutable std::unordered_map<std::uint32_t, std::vector<std::pair<std::uint32_t, std::uint32_t>>>
-        groupReads;
     bool dirty = false;
-    // The workbook asks for every formula to be calculated on load: no stored result is current.
-    bool fullCalculation = false;
-    // Worked out when first asked, forgotten when cells change.
-    mutable std::optional<std::pair<std::uint32_t, std::uint32_t>> extent;
-    mutable std::optional<std::uint32_t> filterTop; // first row of an active filter, 0 when none
-    mutable std::unordered_map<std::uint32_t, std::uint32_t> masterOfGroup; // si -> formula index
-    mutable std::string scratch;
     // <sheetProtection>: the sheet is protected, and whether inserting rows is among what it allows.
     bool sheetProtected = false;
     bool insertRowsAllowed = false;
-
-    mutable std::size_t lastBlock = 0; // where the previous lookup ended: the walk reads row after row
 
     // Blocks grow to this size before they split.
     static constexpr std::size_t kBlockRows = 256;
@@ -136,6 +157,8 @@ struct SheetStore {
     // The row with `number`, or where it would go.
     RowPosition findRow(std::uint32_t number) const;
     const StoredCell* findCell(std::uint32_t row, std::uint32_t column) const;
+    // Forgets where the previous lookup ended: blocks were removed.
+    void forgetLastBlock() { m_lastBlock = 0; }
 
     std::string_view span(const StoredCell& cell) const {
         const std::string& bytes = (cell.flags & StoredCell::kInArena) ? arena : xml;
@@ -143,8 +166,32 @@ struct SheetStore {
     }
     // The decoded text of a formula as written in its own cell (empty for shared children).
     std::string formulaText(const StoredFormula& formula) const;
+    // The same as a view: kept decoded when set here, else the part's bytes, decoded when they need it
+    // (valid until the next call).
+    std::string_view formulaView(const StoredFormula& formula) const;
+    // The master formula of shared group `si`; kNone when the group has none.
+    std::uint32_t masterOf(std::uint32_t si) const;
+    // The row spans a shared master's formula reads (whole columns left out).
+    const std::vector<std::pair<std::uint32_t, std::uint32_t>>& groupReads(std::uint32_t master) const;
+
+    // The last row and column holding a cell; grown by writes, moved by insertions.
+    std::pair<std::uint32_t, std::uint32_t> extent() const;
+    void extentGrows(std::uint32_t row, std::uint32_t column);
+    void rowInserted(std::uint32_t row);
+    // The first row of an active filter, 0 when none.
+    std::uint32_t filterTop() const;
+
     // Fails reading the part at byte `at`, naming the cell where there is one.
     [[noreturn]] void failRead(std::size_t at, std::string_view cause, std::string_view cell = {}) const;
+
+private:
+    mutable std::size_t m_lastBlock = 0; // where the previous lookup ended: the walk reads row after row
+    mutable std::string m_scratch;
+    mutable std::unordered_map<std::uint32_t, std::uint32_t> m_masterOfGroup; // si -> formula index
+    mutable std::unordered_map<std::uint32_t, std::vector<std::pair<std::uint32_t, std::uint32_t>>>
+        m_groupReads;
+    mutable std::optional<std::pair<std::uint32_t, std::uint32_t>> m_extent;
+    mutable std::optional<std::uint32_t> m_filterTop;
 };
 
 struct WorksheetPart::Store : SheetStore {};

@@ -127,7 +127,7 @@ private:
         std::uint32_t cell; // index in the block's cells
         std::optional<std::string> text;
         bool dropValue;
-        bool newResult; // a result computed here replaces the cached one
+        const eval::Value* newResult; // a result computed in this run replaces the cached one
     };
 
     const SheetStore& m_store;
@@ -183,6 +183,7 @@ private:
                 } else if (number == row.original && !(row.flags & StoredRow::kChanged) &&
                            m_pending.empty() && (!(row.flags & StoredRow::kNoR) || previous + 1 == number)) {
                     out.append(xml, row.leadBegin, row.end - row.leadBegin);
+                } else if (!(row.flags & StoredRow::kChanged) && writeMovedRow(out, block, row, number)) {
                 } else {
                     out.append(xml, row.leadBegin, row.begin - row.leadBegin);
                     writeRow(out, block, row, number);
@@ -193,6 +194,60 @@ private:
         out.append(xml, m_store.tailBegin, m_store.contentEnd - m_store.tailBegin);
     }
 
+    // The position of the r attribute's value in the start tag at `begin`, or nullptr.
+    std::string_view referenceIn(const char* begin, const char* end) const {
+        std::string_view r;
+        scan::StartTag tag;
+        scan::readStartTag(begin, end, tag, [&](std::string_view name, std::string_view value, char) {
+            if (name == "r") r = value;
+        });
+        return r;
+    }
+
+    // A row whose cells were not written: its bytes as they are, with the row number in its r and in
+    // those of its cells, and the cells with formula edits written anew. Most rows of a sheet that got
+    // rows inserted are such rows. False, writing nothing, when the row or a cell lacks an r to change.
+    bool writeMovedRow(std::string& out, const Block& block, const StoredRow& row, std::uint32_t number) {
+        const char* xml = m_store.xml.data();
+        std::string_view rowR = referenceIn(xml + row.begin, xml + row.end);
+        if (rowR.empty()) return false;
+        for (std::uint32_t i = row.firstCell; i < row.firstCell + row.cellCount; ++i)
+            if (block.cells[i].flags & (StoredCell::kNoR | StoredCell::kWritten) ||
+                block.cells[i].length == 0)
+                return false;
+        const std::size_t mark = out.size();
+        char digits[16];
+        const auto numberEnd = std::to_chars(digits, digits + sizeof digits, number).ptr;
+        const char* done = xml + row.leadBegin;
+        auto replace = [&](std::string_view value, std::string_view letters) {
+            out.append(done, static_cast<std::size_t>(value.data() - done));
+            out.append(letters);
+            out.append(digits, numberEnd);
+            done = value.data() + value.size();
+        };
+        replace(rowR, {});
+        for (std::uint32_t i = row.firstCell; i < row.firstCell + row.cellCount; ++i) {
+            const StoredCell& cell = block.cells[i];
+            const Pending* pending = pendingFor(i);
+            // A shared or array formula's ref moves with it: that cell is written anew.
+            if (pending || (cell.formula != kNone && m_store.formulas[cell.formula].hasRef)) {
+                out.append(done, static_cast<std::size_t>(xml + cell.begin - done));
+                writeCell(out, cell, number, number != row.original, pending);
+                done = xml + cell.begin + cell.length;
+                continue;
+            }
+            std::string_view cellR = referenceIn(xml + cell.begin, xml + cell.begin + cell.length);
+            std::size_t letters = 0;
+            if (cellR.empty() || !readColumnLetters(cellR, letters) || letters == cellR.size()) {
+                out.resize(mark);
+                return false;
+            }
+            replace(cellR, cellR.substr(0, letters));
+        }
+        out.append(done, static_cast<std::size_t>(xml + row.end - done));
+        return true;
+    }
+
     void collectFormulaEdits(const Block& block, const StoredRow& row, std::uint32_t number) {
         for (std::uint32_t i = row.firstCell; i < row.firstCell + row.cellCount; ++i) {
             const StoredCell& cell = block.cells[i];
@@ -201,9 +256,9 @@ private:
             std::optional<std::string> text;
             if (m_hooks.rewriteFormula && formula.kind != StoredFormula::Kind::SharedChild)
                 text = m_hooks.rewriteFormula(m_store.formulaText(formula));
-            bool drop = (cell.flags & StoredCell::kDropResult) ||
-                        (m_hooks.dropCachedResult && m_hooks.dropCachedResult(number, cell.column));
-            bool computed = (cell.flags & StoredCell::kComputed) && !drop;
+            bool drop = m_hooks.dropCachedResult && m_hooks.dropCachedResult(number, cell.column);
+            const eval::Value* computed =
+                !drop && m_hooks.computedResult ? m_hooks.computedResult(row.original, cell.column) : nullptr;
             if (text || (drop && cell.kind != ValueKind::Empty) || formula.rebuilt || computed)
                 m_pending.push_back({i, std::move(text), drop, computed});
         }
@@ -322,7 +377,7 @@ private:
             out.append(begin, cell.length);
             return;
         }
-        bool newResult = pending && pending->newResult;
+        const eval::Value* newResult = pending ? pending->newResult : nullptr;
         bool drop = (pending && pending->dropValue) || newResult;
         scan::StartTag tag;
         const char* p = readTag(begin, end, tag, m_attributes);
@@ -337,7 +392,7 @@ private:
             else if (!(drop && attribute.name == "t"))
                 appendAttribute(out, attribute);
         }
-        if (newResult) appendResultType(out, cell);
+        if (newResult) appendResultType(out, *newResult);
         if (tag.selfClosing) {
             out += "/>";
             return;
@@ -359,7 +414,7 @@ private:
             if (local == "v" && drop) continue;
             if (local == "f" && cell.formula != kNone) {
                 writeFormula(out, lt, p, m_store.formulas[cell.formula], number, pending);
-                if (newResult) appendResult(out, cell);
+                if (newResult) appendResult(out, *newResult);
                 continue;
             }
             out.append(lt, static_cast<std::size_t>(p - lt));
@@ -370,15 +425,15 @@ private:
     }
 
     // The t attribute of a computed result: none for a number, as the application writes them.
-    void appendResultType(std::string& out, const StoredCell& cell) const {
-        switch (cell.kind) {
-        case ValueKind::Text:
+    static void appendResultType(std::string& out, const eval::Value& result) {
+        switch (result.kind) {
+        case eval::Value::Kind::Text:
             out += " t=\"str\"";
             break;
-        case ValueKind::Boolean:
+        case eval::Value::Kind::Boolean:
             out += " t=\"b\"";
             break;
-        case ValueKind::Error:
+        case eval::Value::Kind::Error:
             out += " t=\"e\"";
             break;
         default:
@@ -386,20 +441,22 @@ private:
         }
     }
 
-    void appendResult(std::string& out, const StoredCell& cell) const {
+    void appendResult(std::string& out, const eval::Value& result) const {
         out += '<';
         out += m_store.prefix;
         out += "v>";
-        switch (cell.kind) {
-        case ValueKind::Text:
-        case ValueKind::Error:
-            appendEscapedText(out, m_store.span(cell));
+        switch (result.kind) {
+        case eval::Value::Kind::Text:
+            appendEscapedText(out, result.text);
             break;
-        case ValueKind::Boolean:
-            out += cell.value.number != 0 ? '1' : '0';
+        case eval::Value::Kind::Error:
+            appendEscapedText(out, eval::errorLiteral(result.error));
+            break;
+        case eval::Value::Kind::Boolean:
+            out += result.number != 0 ? '1' : '0';
             break;
         default:
-            appendDouble(out, cell.value.number);
+            appendDouble(out, result.number);
         }
         out += "</";
         out += m_store.prefix;
@@ -463,7 +520,8 @@ private:
 } // namespace
 
 std::string WorksheetPart::serialize(const SaveHooks& hooks) const {
-    if (!m_store->dirty && !hooks.rewriteFormula && !hooks.dropCachedResult && !hooks.rewriteFrame)
+    if (!m_store->dirty && !hooks.rewriteFormula && !hooks.dropCachedResult && !hooks.computedResult &&
+        !hooks.rewriteFrame)
         return m_store->xml;
     return Writer(*m_store, hooks).run();
 }

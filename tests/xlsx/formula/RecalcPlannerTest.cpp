@@ -1,5 +1,7 @@
 #include "formula/RecalcPlanner.h"
 
+#include "formula/CellId.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -94,6 +96,42 @@ TEST(RecalcPlanner, TableReferencesAreStaleAfterAnyChange) {
     Recorder recorder;
     planner.markWritten(0, {50, 50}, 9, recorder.marker());
     EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"0!1:3", "0!2:3"}));
+}
+
+} // namespace
+
+namespace {
+
+// A sheet parsed after the planner was made joins it: its formulas are found like the others, in
+// row order or not, and start current.
+TEST(RecalcPlanner, FormulasAddedAfterIndexingJoinTheIndex) {
+    RecalcPlanner planner({"Lager", "Eget"});
+    planner.addFormula(0, 1, 2, "SUM(A1:A5)");
+    planner.index();
+    planner.addFormula(1, 9, 2, "A9*2");
+    planner.addFormula(1, 3, 2, "A3+A4");
+    planner.addFormula(1, 4, 3, "B3*2");
+    planner.index();
+    EXPECT_FALSE(planner.stale(1, 3, 2));
+    Recorder recorder;
+    planner.markWritten(1, {4, 4}, 1, recorder.marker());
+    EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"1!3:2", "1!4:3"}));
+    planner.markWritten(1, {9, 9}, 1, recorder.marker());
+    EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"1!9:2"}));
+    planner.markWritten(0, {3, 3}, 1, recorder.marker());
+    EXPECT_EQ(recorder.take(), (std::multiset<std::string>{"0!1:2"}));
+}
+
+} // namespace
+
+namespace {
+
+// The last column needs the fifteenth bit: packed in fourteen it ran into the next row's column 0.
+TEST(CellId, EveryCellOfTheSheetHasAKeyOfItsOwn) {
+    using xlsx::CellId;
+    EXPECT_NE((CellId{0, 1, 16384}.key()), (CellId{0, 2, 0}.key()));
+    for (CellId id : {CellId{0, 1, 1}, CellId{3, 1048576, 16384}, CellId{250, 77, 16383}})
+        EXPECT_EQ(CellId::fromKey(id.key()), id);
 }
 
 } // namespace

@@ -41,3 +41,26 @@ TEST(ParallelDeflate, JoinedChunksInflateToTheInput) {
         EXPECT_EQ(inflateRaw(part.data, size), input);
     }
 }
+
+// Parts deflated together come out each as it would alone, whatever their sizes and order.
+TEST(ParallelDeflate, PartsDeflatedTogetherComeOutAsAlone) {
+    std::vector<std::string> inputs;
+    for (std::size_t size : {std::size_t{200000}, std::size_t{9} << 20, std::size_t{0}, std::size_t{70000}}) {
+        std::string input;
+        for (std::size_t i = 0; input.size() < size; ++i)
+            input += "<row r=\"" + std::to_string(i) + "\"><c r=\"A" + std::to_string(i) + "\"><v>" +
+                     std::to_string(i * 7 % 1000) + "</v></c></row>";
+        input.resize(size);
+        inputs.push_back(std::move(input));
+    }
+    auto together = xlsx::deflateParts({inputs.begin(), inputs.end()}, 1);
+    ASSERT_EQ(together.size(), inputs.size());
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        SCOPED_TRACE(i);
+        auto alone = xlsx::deflateParallel(inputs[i], 1);
+        ASSERT_TRUE(together[i] && alone);
+        EXPECT_EQ(together[i]->data, alone->data);
+        EXPECT_EQ(together[i]->crc, alone->crc);
+        EXPECT_EQ(inflateRaw(together[i]->data, inputs[i].size()), inputs[i]);
+    }
+}

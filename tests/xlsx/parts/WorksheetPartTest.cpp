@@ -453,42 +453,67 @@ TEST(WorksheetPartSave, ComputedResultsAreSavedWithTheirTypeAndTheRestKeepTheirB
         "<row r=\"1\"><c r=\"A1\"><f>1+1</f></c><c r=\"B1\" t=\"str\"><f>\"a\"</f><v>a</v></c>"
         "<c r=\"C1\"><f>1=1</f><v>0</v></c><c r=\"D1\"><f>1/0</f></c><c r=\"E1\"><f>2*3</f><v>6</v></c>"
         "<c r=\"F1\"><f>X()</f><v>1</v></c></row>"));
-    EXPECT_TRUE(sheet->needsComputing(1, 1)) << "no stored result";
-    EXPECT_FALSE(sheet->needsComputing(1, 5));
-    sheet->storeResult(1, 1, xlsx::eval::Value::ofNumber(2.5));
-    sheet->storeResult(1, 2, xlsx::eval::Value::ofText("x<y & \"z\""));
-    sheet->storeResult(1, 3, xlsx::eval::Value::ofBoolean(true));
-    sheet->storeResult(1, 4, xlsx::eval::Value::ofError(xlsx::eval::ErrorCode::Div0));
-    sheet->dropResult(1, 6);
-    EXPECT_FALSE(sheet->needsComputing(1, 1));
-    EXPECT_EQ(show(*sheet, 1, 2), "s:x<y & \"z\"");
-    auto xml = sheet->serialize({});
+    EXPECT_FALSE(sheet->formulaAt({1, 1})->storedResult);
+    EXPECT_TRUE(sheet->formulaAt({1, 5})->storedResult);
+    const std::map<std::uint32_t, xlsx::eval::Value> results = {
+        {1, xlsx::eval::Value::ofNumber(2.5)},
+        {2, xlsx::eval::Value::ofText("x<y & \"z\"")},
+        {3, xlsx::eval::Value::ofBoolean(true)},
+        {4, xlsx::eval::Value::ofError(xlsx::eval::ErrorCode::Div0)}};
+    SaveHooks hooks;
+    hooks.computedResult = [&](std::uint32_t row, std::uint32_t column) -> const xlsx::eval::Value* {
+        auto found = results.find(column);
+        return row == 1 && found != results.end() ? &found->second : nullptr;
+    };
+    hooks.dropCachedResult = [](std::uint32_t row, std::uint32_t column) { return row == 1 && column == 6; };
+    EXPECT_EQ(show(sheet->cell({1, 2}, results.at(2))), "s:x<y & \"z\"");
+    auto xml = sheet->serialize(hooks);
     for (std::string cell :
          {"<c r=\"A1\"><f>1+1</f><v>2.5</v></c>",
           "<c r=\"B1\" t=\"str\"><f>\"a\"</f><v>x&lt;y &amp; \"z\"</v></c>",
           "<c r=\"C1\" t=\"b\"><f>1=1</f><v>1</v></c>", "<c r=\"D1\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>",
           "<c r=\"E1\"><f>2*3</f><v>6</v></c>", "<c r=\"F1\"><f>X()</f></c>"})
         EXPECT_NE(xml.find(cell), std::string::npos) << cell << " in " << xml;
-    auto again = sheet.reopened();
+    EXPECT_FALSE(sheet->dirty()) << "results are the workbook's, not the part's";
+    EXPECT_EQ(
+        sheet->serialize({}),
+        sheetXml(
+            "<row r=\"1\"><c r=\"A1\"><f>1+1</f></c><c r=\"B1\" t=\"str\"><f>\"a\"</f><v>a</v></c>"
+            "<c r=\"C1\"><f>1=1</f><v>0</v></c><c r=\"D1\"><f>1/0</f></c><c r=\"E1\"><f>2*3</f><v>6</v></c>"
+            "<c r=\"F1\"><f>X()</f><v>1</v></c></row>"));
+    auto again = sheet.reopened(hooks);
     EXPECT_EQ(show(*again, 1, 3), "b:1");
     EXPECT_EQ(show(*again, 1, 4), "e:#DIV/0!");
 }
 
-TEST(WorksheetPartSave, StaleResultsNeedComputingAgainAtTheirMovedPlace) {
-    Sheet sheet(sheetXml("<row r=\"2\"><c r=\"A2\"><f>1+1</f><v>2</v></c></row>"));
+TEST(WorksheetPartFormulas, FormulaCellsKeepTheRowTheyWereReadAtAndReadResultsByTheirStyle) {
+    Sheet sheet(
+        sheetXml("<row r=\"2\"><c r=\"A2\" s=\"1\"><f>1+1</f><v>2</v></c><c r=\"B2\"><v>3</v></c></row>"));
     sheet->insertRow(1, CopyOrigin::FromLeftOrAbove);
-    EXPECT_FALSE(sheet->needsComputing(3, 1));
-    sheet->markStale(2, 1); // as read: row 2, now row 3
-    EXPECT_TRUE(sheet->needsComputing(3, 1));
-    auto cell = sheet->sourceCell(3, 1);
+    auto formula = sheet->formulaAt({3, 1});
+    ASSERT_TRUE(formula);
+    EXPECT_EQ(formula->originalRow, 2u);
+    EXPECT_TRUE(formula->storedResult);
+    EXPECT_FALSE(sheet->formulaAt({3, 2})) << "a value, not a formula";
+    std::optional<WorksheetPart::FormulaCell> found;
+    EXPECT_EQ(show(sheet->valueOrFormula({3, 2}, found)), "n:3");
+    EXPECT_FALSE(found);
+    EXPECT_EQ(show(sheet->valueOrFormula({3, 1}, found)), "-") << "the workbook says what a formula gives";
+    EXPECT_TRUE(found && found->originalRow == 2 && found->storedResult);
+    EXPECT_FALSE(sheet->formulaAt({2, 1})) << "the inserted row";
+    std::uint32_t originalRow = 0;
+    auto cell = sheet->sourceCell(3, 1, true, originalRow);
     EXPECT_EQ(cell.formula, "1+1");
-    EXPECT_EQ(cell.id, (std::uint64_t{2} << 14) | 1) << "the identity keeps the row as read";
-    sheet->storeResult(3, 1, xlsx::eval::Value::ofNumber(2));
-    EXPECT_FALSE(sheet->needsComputing(3, 1));
-    Sheet full(sheetXml("<row r=\"1\"><c r=\"A1\"><f>1+1</f><v>0</v></c></row>"));
-    full->setFullCalculation(true);
-    EXPECT_TRUE(full->needsComputing(1, 1))
-        << "a workbook asking for full calculation trusts no stored result";
+    EXPECT_EQ(originalRow, 2u);
+    EXPECT_FALSE(cell.current) << "whether a result is current is the workbook's to say";
+    auto bare = sheet->sourceCell(3, 1, false, originalRow);
+    EXPECT_TRUE(bare.formula.empty());
+    EXPECT_EQ(bare.anchorColumn, 1u) << "a formula cell without its text still says it is one";
+    EXPECT_EQ(bare.number, 2);
+    // Style 1 is a date format: a computed number reads as a date, as a stored one does.
+    EXPECT_EQ(show(sheet->cell({3, 1}, xlsx::eval::Value::ofNumber(45000))), "d:45000");
+    EXPECT_EQ(show(sheet->cell({3, 1}, xlsx::eval::Value::ofText(""))), "-");
+    EXPECT_EQ(show(*sheet, 3, 1), "d:2") << "the stored result is untouched";
 }
 
 TEST(WorksheetPartSave, EmptySheetDataGrowsAndShrinksBack) {
@@ -513,6 +538,27 @@ std::string formattedSheet() {
         "<c r=\"C2\" s=\"2\" t=\"s\"><v>0</v></c></row>"
         "<row r=\"3\" spans=\"1:2\"><c r=\"A3\" s=\"5\"><v>3</v></c><c r=\"B3\"><f>A3+1</f><v>4</v></c>"
         "</row>");
+}
+
+TEST(WorksheetPartInsert, RowsThatOnlyMovedKeepTheirBytesButTheirNumbers) {
+    const std::string row =
+        "<row r=\"2\" spans=\"1:3\"  x14ac:dyDescent=\"0.25\">"
+        "<c s=\"1\" r=\"A2\"><v>1</v></c>\n  <c r=\"B2\" t=\"inlineStr\"><is><t> r=\"2\"</t></is></c>"
+        "<c r=\"C2\" t=\"s\"><v>0</v></c><extLst><ext uri=\"x\"/></extLst></row>";
+    Sheet sheet(sheetXml("<row r=\"1\"><c r=\"A1\"><v>0</v></c></row>" + row));
+    sheet->insertRow(1, CopyOrigin::FromLeftOrAbove);
+    std::string moved = row;
+    for (auto [from, to] : {std::pair{"r=\"2\" spans", "r=\"3\" spans"},
+                            {"r=\"A2\"", "r=\"A3\""},
+                            {"r=\"B2\"", "r=\"B3\""},
+                            {"r=\"C2\"", "r=\"C3\""}})
+        moved.replace(moved.find(from), std::string_view(from).size(), to);
+    auto xml = sheet->serialize({});
+    EXPECT_NE(xml.find(moved), std::string::npos) << xml;
+    auto again = sheet.reopened();
+    EXPECT_EQ(show(*again, 3, 2), "s: r=\"2\"");
+    EXPECT_EQ(show(*again, 2, 1), "n:0");
+    EXPECT_EQ(show(*again, 1, 1), "-");
 }
 
 TEST(WorksheetPartInsert, PositionsAreLiveAndFormatsComeFromAbove) {
