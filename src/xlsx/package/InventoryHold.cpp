@@ -296,7 +296,7 @@ void InventoryHold::take() {
             throw sheets::LockedError(m_place.message(
                 kCannotOpen, "arbeidsboken brukes av en Tulverkan-kjøring på en annen maskin (" +
                                  heldBy(*found.entry) +
-                                 "); vent til den er ferdig og prøv igjen, eller slett " + "låsefilen " +
+                                 "); vent til den er ferdig og prøv igjen, eller slett låsefilen " +
                                  inQuotes(lockName) + " hvis den kjøringen ikke finnes lenger"));
         }
     }
