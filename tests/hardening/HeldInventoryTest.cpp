@@ -22,7 +22,6 @@
 #include <iostream>
 #include <map>
 #include <random>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
@@ -39,6 +38,13 @@ using testsupport::errorOf;
 using testsupport::namesIn;
 using testsupport::readFile;
 using testsupport::TempDir;
+
+// The shape of a time in a lock entry: "10.12.2026 07:00" gives "99.99.9999 99:99".
+std::string shapeOf(std::string text) {
+    for (char& c : text)
+        if (c >= '0' && c <= '9') c = '9';
+    return text;
+}
 
 bool exitedWith(int status, int code) {
     return WIFEXITED(status) && WEXITSTATUS(status) == code;
@@ -279,20 +285,17 @@ TEST(HeldInventory, LibreOfficeAndARunSeeEachOthersLockFiles) {
     {
         auto book = xlsx::openWorkbook(path, sheets::OpenMode::ReadWrite);
         const std::string ours = readFile(lockFile);
-        // One entry of five fields, closed by ';' and nothing after it; the same login, machine and
-        // time format as LibreOffice's.
-        for (const auto& entry : {theirs, ours}) {
-            SCOPED_TRACE(entry);
-            EXPECT_TRUE(std::regex_match(entry, std::regex(R"(([^,;\\]|\\.)*(,([^,;\\]|\\.)*){4};)")));
-        }
+        // One entry of five fields, closed by ';' and nothing after it: each reads back to its very
+        // bytes. The same login, machine and time format as LibreOffice's.
         const auto their = xlsx::LockEntry::parse(theirs);
         const auto our = xlsx::LockEntry::parse(ours);
         ASSERT_TRUE(their && our);
+        EXPECT_EQ(their->serialize(), theirs);
+        EXPECT_EQ(our->serialize(), ours);
         EXPECT_EQ(our->login, their->login);
         EXPECT_EQ(our->host, their->host);
-        EXPECT_TRUE(std::regex_match(their->since, std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d)")))
-            << their->since;
-        EXPECT_TRUE(std::regex_match(our->since, std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d)"))) << our->since;
+        EXPECT_EQ(shapeOf(their->since), "99.99.9999 99:99");
+        EXPECT_EQ(shapeOf(our->since), shapeOf(their->since));
         EXPECT_FALSE(their->runProcess());
         struct stat info {};
         ASSERT_EQ(::stat(lockFile.c_str(), &info), 0);

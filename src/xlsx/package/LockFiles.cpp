@@ -86,7 +86,7 @@ std::optional<LockEntry> LockEntry::parse(std::string_view text) {
 std::string LockEntry::serialize() const {
     std::string out;
     for (const std::string* field : {&name, &login, &host, &since, &profileUrl}) {
-        if (!out.empty()) out += ',';
+        if (field != &name) out += ',';
         appendEscaped(out, *field);
     }
     out += ';';
