@@ -18,6 +18,10 @@ const char* const kBinary =
 } // namespace
 
 Book::Book(const std::filesystem::path& path, sheets::OpenMode mode) : m_place{path}, m_mode(mode) {
+    // What is no file gets the package's own words for it, and no lock file beside it.
+    std::error_code error;
+    if (mode == sheets::OpenMode::ReadWrite && std::filesystem::is_regular_file(path, error))
+        m_hold = std::make_unique<InventoryHold>(path);
     load();
 }
 

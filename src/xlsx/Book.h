@@ -10,6 +10,7 @@
 #include "eval/Evaluator.h"
 #include "formula/RecalcPlanner.h"
 #include "formula/ReferenceShifter.h"
+#include "package/InventoryHold.h"
 #include "package/Package.h"
 #include "package/Relationships.h"
 #include "parts/SharedStrings.h"
@@ -97,6 +98,8 @@ private:
 
     Place m_place;
     sheets::OpenMode m_mode;
+    // Opened for writing: held from before the package is read until after it is closed.
+    std::unique_ptr<InventoryHold> m_hold;
     std::unique_ptr<Package> m_package;
     std::unique_ptr<Relationships> m_workbookRels;
     std::unique_ptr<WorkbookPart> m_workbook;

@@ -1,6 +1,7 @@
 #include "Book.h"
 
 #include "package/ContentTypes.h"
+#include "package/LockFiles.h"
 #include "sheets/AsciiCase.h"
 #include "shift/FrameShifter.h"
 #include "shift/PartShifter.h"
@@ -192,6 +193,8 @@ void Book::save() {
     requireWritable(kCannotSave, m_place);
     refuseIfLocked(m_place.file);
     if (m_changed) {
+        // Refused before the work of the save when the file has changed already.
+        if (m_hold) m_hold->requireUnchanged();
         // Computed before the workbook-level parts are read afresh below: the evaluator reads the
         // names as this run has them. A save tried again computes the same results again.
         const bool allComputed = computeResults();
@@ -205,7 +208,11 @@ void Book::save() {
         try {
             readWorkbookParts(workbook->partName());
             stageChanges(allComputed);
-            package().save();
+            // Checked again at the last moment: the file may have changed while this save worked.
+            package().save([this] {
+                if (m_hold) m_hold->requireUnchanged();
+            });
+            if (m_hold) m_hold->noteSaved();
         } catch (...) {
             package().discardChanges();
             m_workbook = std::move(workbook);

@@ -142,8 +142,9 @@ struct Attempt {
 Attempt saveThrough(FailingCalls calls, const std::string& cause) {
     TempDir dir;
     const auto path = dir.copy(testsupport::fixture("hardening/base.xlsx"), "Lager.xlsx");
-    const auto before = hardening::snapshot(dir.path());
     auto book = xlsx::openWorkbook(path, sheets::OpenMode::ReadWrite);
+    // Taken while the workbook is open: its lock file belongs there until the book goes.
+    const auto before = hardening::snapshot(dir.path());
     edit(*book);
     Attempt attempt;
     {

@@ -2,21 +2,16 @@
 // kill the inventory opens and is the complete old or the complete new workbook, never a mix or a
 // broken file.
 
+#include "BatchProcess.h"
+
 #include "sheets/Error.h"
-#include "support/Python.h"
 #include "support/TestPaths.h"
-#include "support/ZipEntries.h"
 #include "xlsx/XlsxWorkbook.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/inotify.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -24,84 +19,15 @@
 #include <random>
 #include <thread>
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using hardening::contentHash;
+using hardening::SaveWatch;
+using hardening::startBatch;
+using hardening::waitFor;
 using testsupport::TempDir;
-
-// What the workbook holds: every entry's name and uncompressed bytes (zip timestamps aside).
-std::size_t contentHash(const fs::path& workbook) {
-    std::size_t hash = 0;
-    for (const auto& entry : testsupport::zipEntries(workbook))
-        hash = hash * 1000003 ^ std::hash<std::string>{}(entry.name + '\0' + entry.data);
-    return hash;
-}
-
-pid_t startBatch(const fs::path& inventory, const fs::path& order) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::string exe = TULVERKAN_BATCH_EXE;
-    std::string inventoryArg = inventory.string();
-    std::string orderArg = order.string();
-    char* argv[] = {exe.data(), inventoryArg.data(), orderArg.data(), nullptr};
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw std::runtime_error("cannot start " + exe);
-    return pid;
-}
-
-// Watches a folder for the save's temporary file being created and renamed over the workbook.
-class SaveWatch {
-public:
-    explicit SaveWatch(const fs::path& folder) : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-        if (m_fd < 0 || inotify_add_watch(m_fd, folder.c_str(), IN_CREATE | IN_MOVED_TO) < 0)
-            throw std::runtime_error("inotify");
-    }
-    ~SaveWatch() { close(m_fd); }
-    SaveWatch(const SaveWatch&) = delete;
-    SaveWatch& operator=(const SaveWatch&) = delete;
-
-    enum class Event { None, TemporaryCreated, Renamed };
-
-    // The next event within `timeout`, or None.
-    Event next(std::chrono::milliseconds timeout) {
-        if (m_pending.empty()) {
-            pollfd waiting{m_fd, POLLIN, 0};
-            if (poll(&waiting, 1, static_cast<int>(timeout.count())) <= 0) return Event::None;
-            alignas(inotify_event) char buffer[4096];
-            const ssize_t n = read(m_fd, buffer, sizeof buffer);
-            for (ssize_t at = 0; at < n;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                std::string name = event->len ? event->name : "";
-                if ((event->mask & IN_CREATE) && name.find(".lagres-") != std::string::npos)
-                    m_pending.push_back(Event::TemporaryCreated);
-                else if ((event->mask & IN_MOVED_TO) && name == "Tulverkan.xlsx")
-                    m_pending.push_back(Event::Renamed);
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            }
-            if (m_pending.empty()) return Event::None;
-        }
-        const Event event = m_pending.front();
-        m_pending.erase(m_pending.begin());
-        return event;
-    }
-
-private:
-    int m_fd;
-    std::vector<Event> m_pending;
-};
-
-int waitFor(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return status;
-}
 
 bool temporaryLeft(const fs::path& folder) {
     for (const auto& entry : fs::directory_iterator(folder))
@@ -114,10 +40,7 @@ TEST(KillDuringSave, TheInventoryIsAlwaysTheCompleteOldOrNewWorkbook) {
     if (const char* wanted = std::getenv("TULVERKAN_KILLS")) kills = std::atoi(wanted);
 
     TempDir work;
-    const auto made = testsupport::runProcess({TULVERKAN_PYTHON,
-                                               testsupport::fixture("hardening/make_fixtures.py").string(),
-                                               "--large", (work / "kilde").string()});
-    ASSERT_EQ(made.exitCode, 0) << made.err;
+    hardening::makeLargeWorkload(work / "kilde");
     const auto original = work / "kilde" / "Tulverkan.xlsx";
     const auto order = work / "kilde" / "Bestilling.xlsx";
     const auto oldHash = contentHash(original);

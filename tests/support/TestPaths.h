@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace testsupport {
 
@@ -18,6 +19,8 @@ bool haveCorpus();
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, std::string_view bytes);
+// The names of what a folder holds, sorted.
+std::vector<std::string> namesIn(const std::filesystem::path& folder);
 
 // A fresh folder of the test's own, removed with everything in it when the object goes.
 class TempDir {

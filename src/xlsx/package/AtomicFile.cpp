@@ -2,6 +2,7 @@
 
 #include "package/Causes.h"
 #include "package/FileCalls.h"
+#include "package/SaveLeftovers.h"
 
 #include <cerrno>
 #include <string>
@@ -41,10 +42,7 @@ void AtomicFile::fail(int error) const {
 }
 
 void AtomicFile::begin() {
-    // Appended, not "." + name: GCC 12 at -O2 and above reports a false overlap (-Wrestrict) there.
-    std::string pattern = (m_target.parent_path() /
-                           std::string(".").append(m_target.filename().string()).append(".lagres-XXXXXX"))
-                              .string();
+    std::string pattern = temporaryPattern(m_target, kSavingMark);
     // mkostemp opens with O_EXCL, so an existing file of that name is never reused.
     m_fd = fileCalls().create(pattern.data());
     if (m_fd < 0) {
@@ -74,9 +72,10 @@ void AtomicFile::write(const char* data, std::size_t size) {
     }
 }
 
-void AtomicFile::commit() {
+void AtomicFile::commit(const std::function<void()>& beforeRename) {
     if (fileCalls().sync(m_fd) != 0) fail(errno);
     if (fileCalls().close(std::exchange(m_fd, -1)) != 0) fail(errno);
+    if (beforeRename) beforeRename();
     if (fileCalls().rename(m_temp.c_str(), m_target.c_str()) != 0) {
         const int error = errno;
         m_place.fail(kCannotSave, "kan ikke erstatte filen (" + systemCause(error) + ")");

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <sys/types.h>
 
 namespace xlsx {
@@ -26,9 +27,10 @@ public:
     // Makes the temporary file.
     void begin();
     void write(const char* data, std::size_t size);
-    // Flushes the temporary and renames it over the original; then flushes the folder, whose failure
-    // is not reported (the new file is in place by then).
-    void commit();
+    // Flushes the temporary, runs `beforeRename` (which may throw: the original then stays) and renames
+    // the temporary over the original; then flushes the folder, whose failure is not reported (the
+    // new file is in place by then).
+    void commit(const std::function<void()>& beforeRename = {});
 
 private:
     [[noreturn]] void fail(int error) const;

@@ -4,9 +4,9 @@
 #include "package/Causes.h"
 #include "package/FileSniff.h"
 #include "package/LargeBuffer.h"
+#include "package/LockFiles.h"
 #include "package/ParallelDeflate.h"
 #include "package/PartName.h"
-#include "sheets/Error.h"
 #include "xml/Place.h"
 
 #include <zip.h>
@@ -404,7 +404,7 @@ void Package::buildArchive(zip* out) const {
         fail(zipCause(zip_get_error(out)));
 }
 
-void Package::save() {
+void Package::save(const std::function<void()>& beforeReplace) {
     refuseIfLocked(m_path);
     if (!changed()) return;
     if (partNames().empty()) failSave(m_path, "pakken ville bli tom");
@@ -441,24 +441,13 @@ void Package::save() {
         file.write(chunk.data(), static_cast<std::size_t>(n));
     }
     zip_source_close(buffer);
-    file.commit();
+    file.commit(beforeReplace);
 
     zip* fresh = openArchive(m_path);
     zip_discard(m_zip);
     m_zip = fresh;
     discardChanges();
     index();
-}
-
-void refuseIfLocked(const std::filesystem::path& path) {
-    const auto name = path.filename().string();
-    for (const auto& lock : {"~$" + name, ".~lock." + name + "#"}) {
-        std::error_code error; // a folder we cannot list has no lock we could see; the save fails later
-        if (std::filesystem::exists(path.parent_path() / lock, error))
-            throw sheets::LockedError(Place{path}.message(
-                kCannotSave, "arbeidsboken er åpen i et annet program (låsefilen " + inQuotes(lock) +
-                                 " finnes); lukk den der først og prøv igjen"));
-    }
 }
 
 } // namespace xlsx

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -49,8 +50,10 @@ public:
     // over the original, which keeps its permissions. On any failure the original is untouched and
     // the temporary removed; throws sheets::Error naming the file and the cause.
     // Throws sheets::LockedError, before writing anything, when another program has the file open.
+    // `beforeReplace` runs when the new file is written and flushed, right before it replaces the
+    // original; what it throws fails the save as any failure does.
     // Without changes nothing is written. Afterwards the package reads from the saved file.
-    void save();
+    void save(const std::function<void()>& beforeReplace = {});
 
 private:
     void index();
@@ -65,9 +68,5 @@ private:
     std::vector<std::string> m_added;             // lower-cased names of new parts, first write first
     std::set<std::string> m_removed;              // lower-cased names of original parts
 };
-
-// Throws sheets::LockedError when a lock file of another program sits beside `path`:
-// "~$NAME" (Excel) or ".~lock.NAME#" (LibreOffice).
-void refuseIfLocked(const std::filesystem::path& path);
 
 } // namespace xlsx

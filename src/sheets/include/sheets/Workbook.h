@@ -50,6 +50,11 @@ public:
     virtual void insertRow(int row, CopyOrigin origin) = 0;
 };
 
+// A workbook opened for writing holds its file from the moment it is opened until the object is
+// destroyed, after a save as well: no other run opens the file for writing meanwhile (it is refused
+// with sheets::LockedError), and the spreadsheet applications open it read-only. What a run does
+// after save() while it keeps the object (a journal beside the workbook) is still under the hold.
+// A workbook opened read-only holds nothing and is not refused because another program has it open.
 class Workbook {
 public:
     virtual ~Workbook() = default;
@@ -65,7 +70,9 @@ public:
     virtual Worksheet& activeSheet() = 0;
 
     // Saves to path() atomically: on any failure the file on disk is unchanged. Throws
-    // sheets::LockedError when another program has the file open, sheets::Error otherwise.
+    // sheets::LockedError when another program has the file open, sheets::Error otherwise, also when
+    // the file on disk is no longer the one that was read (someone else changed it meanwhile): then
+    // nothing is written, and the booking has to be made again on the changed file.
     virtual void save() = 0;
 };
 
@@ -75,7 +82,9 @@ enum class OpenMode { ReadOnly, ReadWrite };
 class WorkbookOpener {
 public:
     virtual ~WorkbookOpener() = default;
-    // Throws sheets::Error naming the file and the cause when it cannot be opened.
+    // Throws sheets::Error naming the file and the cause when it cannot be opened. For ReadWrite,
+    // throws sheets::LockedError, before anything is read or changed, when another program or another
+    // run has the file open; a run that died does not keep it (see Workbook).
     virtual std::unique_ptr<Workbook> open(const std::filesystem::path& path, OpenMode mode) = 0;
 };
 
