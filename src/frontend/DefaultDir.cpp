@@ -82,7 +82,7 @@ std::string userFolderOf(std::string_view home) {
 
 std::string DefaultDir() {
     const std::string folder = programFolderOf(executablePath());
-    // The home folder is asked for only here: a program of its own folder runs without one.
+    // The home folder is asked for only here: a program that keeps its own folder needs none.
     if (!isInstalledFolder(folder, TULVERKAN_INSTALLED_BINDIR)) return folder;
     return userFolderOf(homeFolder());
 }
