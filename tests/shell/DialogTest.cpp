@@ -131,7 +131,7 @@ TEST_F(OrderDialog, ReturnWhileTheCompletionListShowsLeavesNoListBehind) {
         QTest::keyClicks(name, QStringLiteral("ling.xlsx"));
         QTest::keyClick(name, Qt::Key_Return);
         // Should the dialog still show, a second Return gets the test out of it.
-        QTimer::singleShot(500, [name] {
+        QTimer::singleShot(500, name, [name] {
             if (name->isVisible()) QTest::keyClick(name, Qt::Key_Return);
         });
     });
