@@ -1,9 +1,10 @@
 #include "batch/Batch.h"
 
+#include "frontend/DefaultDir.h"
 #include "frontend/ErrorText.h"
 #include "frontend/SystemTextFormat.h"
+#include "frontend/Version.h"
 #include "orders/Opener.h"
-#include "sheets/DefaultDir.h"
 #include "stock/UserInterface.h"
 
 #include <QCommandLineOption>
@@ -19,11 +20,13 @@ namespace batch {
 namespace {
 
 constexpr const char* kUsage = "Bruk: tulverkan-batch [--dry-run] LAGERFIL BESTILLINGSFIL\n"
+                               "      tulverkan-batch --version\n"
                                "\n"
                                "Bokfører de merkede linjene i bestillingsfilen i lagerfilen og lagrer "
                                "lagerfilen.\n"
                                "\n"
                                "  --dry-run   gjør alt unntatt å lagre: lagerfilen blir ikke endret\n"
+                               "  --version   viser versjonen\n"
                                "  -h, --help  viser denne teksten\n"
                                "\n"
                                "Avslutningsstatus: 0 fullført (også med advarsler), 1 ikke fullført, "
@@ -90,8 +93,10 @@ int runBatch(const QStringList& args, std::ostream& out, std::ostream& err) {
     QCommandLineParser parser;
     const QCommandLineOption dryRunOption(QStringLiteral("dry-run"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption versionOption(QStringLiteral("version"));
     parser.addOption(dryRunOption);
     parser.addOption(helpOption);
+    parser.addOption(versionOption);
     if (!parser.parse(args)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (unknown.isEmpty()) return badUsage(err, "ugyldige argumenter");
@@ -101,6 +106,10 @@ int runBatch(const QStringList& args, std::ostream& out, std::ostream& err) {
     }
     if (parser.isSet(helpOption)) {
         out << kUsage;
+        return kDone;
+    }
+    if (parser.isSet(versionOption)) {
+        out << "tulverkan-batch " << frontend::kVersion << "\n";
         return kDone;
     }
     const QStringList files = parser.positionalArguments();
@@ -116,7 +125,7 @@ int runBatch(const QStringList& args, std::ostream& out, std::ostream& err) {
     stock::UpdateResult result;
     try {
         options.textFormat = frontend::systemTextFormat();
-        options.defaultDir = sheets::DefaultDir();
+        options.defaultDir = frontend::DefaultDir();
         result = stock::runUpdate(ui, opener, options);
     } catch (const std::exception& e) {
         err << frontend::errorLine(e.what()) << std::endl;

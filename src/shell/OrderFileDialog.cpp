@@ -1,5 +1,8 @@
 #include "OrderFileDialog.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
+
 #include <utility>
 
 namespace shell {
@@ -19,7 +22,9 @@ OrderFileDialog::OrderFileDialog(QWidget* owner) : QFileDialog(owner) {
     setAcceptMode(QFileDialog::AcceptOpen);
     // AnyFile: a typed name that does not exist is accepted rather than refused by the dialog.
     setFileMode(QFileDialog::AnyFile);
+    // The entries read "Excel-filer" and "Alle filer"; the patterns still filter.
     setNameFilters({QStringLiteral("Excel-filer (*.xls*)"), QStringLiteral("Alle filer (*)")});
+    setOption(QFileDialog::HideNameFilterDetails);
     selectNameFilter(nameFilters().constFirst());
     setSizeGripEnabled(true);
     setWindowModality(Qt::WindowModal);
@@ -37,6 +42,15 @@ std::optional<QString> OrderFileDialog::choose(const QString& initialFolder) {
         chosen = selectedFiles().constFirst();
     if (chosen) m_previous = *chosen;
     return chosen;
+}
+
+void OrderFileDialog::done(int result) {
+    QFileDialog::done(result);
+    // Return pressed while the file name's completion list shows closes the dialog before the list:
+    // the dialog is only hidden, and its list would stay on screen over the desktop, holding the
+    // pointer, until the next click anywhere.
+    for (auto* completer : findChildren<QCompleter*>())
+        if (QWidget* list = completer->popup(); list && list->isVisible()) list->hide();
 }
 
 void OrderFileDialog::setNextAnswer(Answer answer) {

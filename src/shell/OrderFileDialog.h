@@ -25,6 +25,9 @@ public:
     using Answer = std::function<std::optional<QString>(OrderFileDialog&)>;
     static void setNextAnswer(Answer answer);
 
+protected:
+    void done(int result) override;
+
 private:
     QString m_previous; // kept while the program runs, as the user's last choice
 };

@@ -5,12 +5,13 @@
 #include "OrderFileDialog.h"
 #include "PathText.h"
 #include "WindowUserInterface.h"
+#include "frontend/DefaultDir.h"
 #include "frontend/SystemTextFormat.h"
 #include "orders/Opener.h"
-#include "sheets/DefaultDir.h"
 #include "stock/UpdateRun.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -47,14 +48,27 @@ void place(QWidget* widget, QRect designed, QSize needed) {
     widget->setGeometry(QRect(designed.topLeft(), designed.size().expandedTo(needed)));
 }
 
-QPushButton* plainButton(const QString& name, const QString& text, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    // Enter and Escape do nothing in this window.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
+// Enter on a focused button presses it, as Space does. Not by making it auto-default: that is the
+// default-button machinery of a dialog, and the form has no default or cancel button, so Enter
+// elsewhere and Escape do nothing.
+class PlainButton : public QPushButton {
+public:
+    PlainButton(const QString& name, const QString& text, QWidget* parent) : QPushButton(text, parent) {
+        setObjectName(name);
+        setAutoDefault(false);
+        setDefault(false);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+            (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            click();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+};
 
 } // namespace
 
@@ -63,10 +77,10 @@ TForm1::TForm1(QWidget* parent)
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       Label1(new QLabel(QStringLiteral("Tulverkanfil:"), this)),
       Filnavn(new QLineEdit(QStringLiteral("Filnavn"), this)),
-      OppdaterTulverkanButton(
-          plainButton(QStringLiteral("OppdaterTulverkanButton"), QStringLiteral("Oppdater tulverkan"), this)),
+      OppdaterTulverkanButton(new PlainButton(QStringLiteral("OppdaterTulverkanButton"),
+                                              QStringLiteral("Oppdater tulverkan"), this)),
       ExcelOpenDialog(new OrderFileDialog(this)),
-      Avslutt(plainButton(QStringLiteral("Avslutt"), QStringLiteral("Avslutt"), this)) {
+      Avslutt(new PlainButton(QStringLiteral("Avslutt"), QStringLiteral("Avslutt"), this)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ajourhold av tulverkan"));
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -95,14 +109,16 @@ TForm1::~TForm1() = default;
 void TForm1::OppdaterTulverkanButtonClick() {
     stock::UpdateOptions options;
     options.textFormat = frontend::systemTextFormat();
-    options.defaultDir = sheets::DefaultDir();
+    options.defaultDir = frontend::DefaultDir();
     WindowUserInterface ui(*this);
     orders::Opener opener;
     stock::runUpdate(ui, opener, options);
 }
 
 void TForm1::FormCreate() {
-    Filnavn->setText(fromPath(sheets::defaultInventoryPath(sheets::DefaultDir())));
+    Filnavn->setText(fromPath(frontend::defaultInventoryPath(frontend::DefaultDir())));
+    // Selected, so that a path typed right away replaces the proposal.
+    Filnavn->selectAll();
 }
 
 void TForm1::AvsluttClick() {

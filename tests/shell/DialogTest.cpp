@@ -5,9 +5,11 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -31,6 +33,7 @@ protected:
         std::filesystem::create_directories(m_data);
         std::filesystem::create_directories(m_other);
         testsupport::writeFile(m_data / "Bestilling.xlsx", "");
+        testsupport::writeFile(m_data / "Notat.txt", "");
         testsupport::writeFile(m_other / "Ordre 17.xlsx", "");
     }
     TempDir m_dir;
@@ -44,7 +47,8 @@ TEST_F(OrderDialog, Settings) {
     EXPECT_EQ(m_dialog.parentWidget(), &m_owner);
     EXPECT_EQ(m_dialog.windowTitle(), "Velg bestillingsfil");
     EXPECT_EQ(m_dialog.nameFilters(), (QStringList{"Excel-filer (*.xls*)", "Alle filer (*)"}));
-    EXPECT_EQ(m_dialog.selectedNameFilter(), "Excel-filer (*.xls*)");
+    EXPECT_EQ(m_dialog.selectedNameFilter(), "Excel-filer");
+    EXPECT_TRUE(m_dialog.testOption(QFileDialog::HideNameFilterDetails));
     EXPECT_EQ(m_dialog.acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(m_dialog.fileMode(), QFileDialog::AnyFile);
     EXPECT_TRUE(m_dialog.isSizeGripEnabled());
@@ -76,6 +80,8 @@ TEST_F(OrderDialog, StartsInTheFolderAndProposesThePreviousChoiceUntilAnotherIsM
 // Qt's own dialog, shown for real and answered by keyboard, as a user without a native dialog gets it.
 TEST_F(OrderDialog, FallbackDialogIsBokmalAndAcceptsATypedNameThatDoesNotExist) {
     QStringList labels;
+    QStringList filters;
+    QStringList listed;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog) {
@@ -88,7 +94,15 @@ TEST_F(OrderDialog, FallbackDialogIsBokmalAndAcceptsATypedNameThatDoesNotExist) 
         auto* buttons = dialog->findChild<QDialogButtonBox*>("buttonBox");
         labels << buttons->button(QDialogButtonBox::Open)->text()
                << buttons->button(QDialogButtonBox::Cancel)->text();
-        QTest::qWait(300); // the file list fills in the background
+        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+        for (int i = 0; i < types->count(); ++i)
+            filters << types->itemText(i);
+        // The file list fills in the background.
+        auto* list = dialog->findChild<QListView*>("listView");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount(list->rootIndex()) > 0; }, 5000));
+        QTest::qWait(100);
+        for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
+            listed << list->model()->index(row, 0, list->rootIndex()).data().toString();
         dialog->grab().save(QStringLiteral(TULVERKAN_SCREENSHOTS "/tulverkan-order-dialog.png"));
         auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
         name->setText(QStringLiteral("Finnes ikke.xlsx"));
@@ -96,6 +110,36 @@ TEST_F(OrderDialog, FallbackDialogIsBokmalAndAcceptsATypedNameThatDoesNotExist) 
     });
     EXPECT_EQ(m_dialog.choose(path(m_data)), path(m_data / "Finnes ikke.xlsx"));
     EXPECT_EQ(labels, (QStringList{"Søk i:", "Fil&navn:", "Filtype:", "&Åpne", "Avbryt"}));
+    // The entries without their patterns, which still filter.
+    EXPECT_EQ(filters, (QStringList{"Excel-filer", "Alle filer"}));
+    EXPECT_EQ(listed, QStringList{"Bestilling.xlsx"});
+}
+
+// Return while the completion list of the typed name shows: the dialog takes the name and closes, and
+// takes its list with it rather than leaving it over the desktop.
+TEST_F(OrderDialog, ReturnWhileTheCompletionListShowsLeavesNoListBehind) {
+    QWidget* shownList = nullptr;
+    QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        auto* list = dialog->findChild<QListView*>("listView");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount(list->rootIndex()) > 0; }, 5000));
+        QTest::keyClicks(name, QStringLiteral("Bestil"));
+        if (QTest::qWaitFor([&] { return name->completer() && name->completer()->popup()->isVisible(); },
+                            5000))
+            shownList = name->completer()->popup();
+        QTest::keyClicks(name, QStringLiteral("ling.xlsx"));
+        QTest::keyClick(name, Qt::Key_Return);
+        // Should the dialog still show, a second Return gets the test out of it.
+        QTimer::singleShot(500, name, [name] {
+            if (name->isVisible()) QTest::keyClick(name, Qt::Key_Return);
+        });
+    });
+    EXPECT_EQ(m_dialog.choose(path(m_data)), path(m_data / "Bestilling.xlsx"));
+    ASSERT_NE(shownList, nullptr) << "the completion list never showed";
+    QTest::qWait(50);
+    EXPECT_FALSE(shownList->isVisible());
+    EXPECT_FALSE(m_dialog.isVisible());
 }
 
 // Asks our translation for every text Qt looks up while the dialog and a message box show, and

@@ -1,6 +1,6 @@
 #include "ShellTesting.h"
 
-#include "sheets/DefaultDir.h"
+#include "frontend/DefaultDir.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -86,8 +86,13 @@ TEST_F(Form, ButtonFaceBackgroundAndTahomaOf11Pixels) {
     }
 }
 
-TEST_F(Form, PathBoxProposesTheInventoryBelowTheProgramFolder) {
-    EXPECT_EQ(form.Filnavn->text().toStdString(), sheets::DefaultDir() + "Data/Tulverkan.xlsx");
+// Selected as the window opens, so that typing replaces the proposal.
+TEST_F(Form, PathBoxProposesTheInventoryBelowTheProgramFolderSelected) {
+    EXPECT_EQ(form.Filnavn->text().toStdString(), frontend::DefaultDir() + "Data/Tulverkan.xlsx");
+    EXPECT_EQ(QApplication::focusWidget(), form.Filnavn);
+    EXPECT_EQ(form.Filnavn->selectedText(), form.Filnavn->text());
+    QTest::keyClicks(form.Filnavn, QStringLiteral("/lager/Tulverkan.xlsx"));
+    EXPECT_EQ(form.Filnavn->text(), "/lager/Tulverkan.xlsx");
 }
 
 // Whether every text shows whole: labels and buttons by their contents, the path box by its height.
@@ -142,23 +147,40 @@ TEST_F(Form, FocusStartsInThePathBoxAndTabsThroughTheDesignOrder) {
     EXPECT_EQ(QApplication::focusWidget(), form.Filnavn);
 }
 
-TEST_F(Form, EnterAndEscapeDoNothing) {
+// No default or cancel button: Enter in the path box and Escape anywhere do nothing, Enter on a
+// focused button presses that button and no other.
+TEST_F(Form, EnterPressesTheFocusedButtonOnlyAndEscapeNothing) {
     QSignalSpy update(form.OppdaterTulverkanButton, &QPushButton::clicked);
     QSignalSpy exit(form.Avslutt, &QPushButton::clicked);
     EXPECT_FALSE(form.OppdaterTulverkanButton->isDefault() || form.OppdaterTulverkanButton->autoDefault());
     EXPECT_FALSE(form.Avslutt->isDefault() || form.Avslutt->autoDefault());
-    for (QWidget* focus :
-         {static_cast<QWidget*>(form.Filnavn), static_cast<QWidget*>(form.OppdaterTulverkanButton),
-          static_cast<QWidget*>(form.Avslutt)}) {
-        focus->setFocus();
-        for (auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
-            QTest::keyClick(QApplication::focusWidget(), key);
+    form.Filnavn->setFocus();
+    for (auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+        QTest::keyClick(form.Filnavn, key);
+    for (QPushButton* button : {form.OppdaterTulverkanButton, form.Avslutt}) {
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Escape);
     }
     EXPECT_EQ(update.count(), 0);
     EXPECT_EQ(exit.count(), 0);
+
+    // The update button's run stops at once on a path that does not exist, with its one box.
+    form.Filnavn->setText(QStringLiteral("/finnes/ikke/Tulverkan.xlsx"));
+    form.OppdaterTulverkanButton->setFocus();
+    QTest::keyClick(form.OppdaterTulverkanButton, Qt::Key_Return);
+    EXPECT_EQ(update.count(), 1);
+    QTest::keyClick(form.OppdaterTulverkanButton, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(update.count(), 2);
+    EXPECT_EQ(answers.boxes.size(), 2u);
+    EXPECT_EQ(exit.count(), 0);
     EXPECT_TRUE(form.isVisible());
+
+    form.Avslutt->setFocus();
+    QTest::keyClick(form.Avslutt, Qt::Key_Return);
+    EXPECT_EQ(exit.count(), 1);
+    EXPECT_EQ(update.count(), 2);
+    EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(answers.dialogShowings, 0);
-    EXPECT_TRUE(answers.boxes.empty());
 }
 
 TEST_F(Form, AvsluttClosesTheWindow) {

@@ -54,6 +54,10 @@ std::string openpyxlDump(const std::filesystem::path& workbook, bool formulas) {
     return result.out;
 }
 
+bool pythonCanImport(const std::string& module) {
+    return runProcess({TULVERKAN_PYTHON, "-c", "import " + module}).exitCode == 0;
+}
+
 std::string soffice() {
     return TULVERKAN_SOFFICE;
 }

@@ -25,6 +25,10 @@ ProcessResult runPythonScript(const std::string& script, const std::vector<std::
 // s text, b boolean, d date/time, e error, f formula: its text). Throws when openpyxl fails.
 std::string openpyxlDump(const std::filesystem::path& workbook, bool formulas = false);
 
+// Whether Debian's python3 has `module`: some are only installed for the tests (scripts/setup --test),
+// and a test that needs one skips, saying so, without it.
+bool pythonCanImport(const std::string& module);
+
 // LibreOffice where installed ("" otherwise); tests that need it say they were skipped.
 std::string soffice();
 
