@@ -54,6 +54,7 @@ public:
         ++m_times.cellReads;
         return m_inner.cell(row, column);
     }
+    bool rowHasContent(int row) const override { return m_inner.rowHasContent(row); }
     void setText(int row, int column, std::string_view text) override { m_inner.setText(row, column, text); }
     void setNumber(int row, int column, double value) override { m_inner.setNumber(row, column, value); }
     void insertRow(int row, sheets::CopyOrigin origin) override { m_inner.insertRow(row, origin); }

@@ -22,7 +22,7 @@ void failOpen(const std::filesystem::path& path, const std::string& cause) {
     throw sheets::Error("Kan ikke åpne " + quoted(path) + ": " + cause);
 }
 
-sheets::CellValue ReadOnlySheet::cell(int row, int column) const {
+void ReadOnlySheet::check(int row, int column) const {
     if (m_kind != SheetKind::Worksheet) {
         const char* what = m_kind == SheetKind::Chartsheet   ? "et diagramark"
                            : m_kind == SheetKind::Macrosheet ? "et makroark"
@@ -33,6 +33,10 @@ sheets::CellValue ReadOnlySheet::cell(int row, int column) const {
     if (row < 1 || row > m_maxRow || column < 1 || column > m_maxColumn)
         throw sheets::Error("Ugyldig celle (rad " + std::to_string(row) + ", kolonne " +
                             std::to_string(column) + ") på arket «" + m_name + "» i " + m_book.fileName());
+}
+
+sheets::CellValue ReadOnlySheet::cell(int row, int column) const {
+    check(row, column);
     auto rows = std::upper_bound(m_rows.begin(), m_rows.end(), row,
                                  [](int r, const RowRun& run) { return r < run.first; });
     if (rows == m_rows.begin() || (--rows)->last < row) return sheets::CellValue::empty();
@@ -40,6 +44,17 @@ sheets::CellValue ReadOnlySheet::cell(int row, int column) const {
                                  [](int c, const ColumnRun& run) { return c < run.first; });
     if (runs == rows->columns.begin() || (--runs)->last < column) return sheets::CellValue::empty();
     return runs->value;
+}
+
+bool ReadOnlySheet::rowHasContent(int row) const {
+    check(row, 1);
+    auto rows = std::upper_bound(m_rows.begin(), m_rows.end(), row,
+                                 [](int r, const RowRun& run) { return r < run.first; });
+    if (rows == m_rows.begin() || (--rows)->last < row) return false;
+    return std::any_of(rows->columns.begin(), rows->columns.end(), [](const ColumnRun& run) {
+        return !(run.value.kind == sheets::CellValue::Kind::Empty ||
+                 (run.value.kind == sheets::CellValue::Kind::Text && run.value.text.empty()));
+    });
 }
 
 void ReadOnlySheet::addRows(int first, int last, std::vector<ColumnRun> runs) {

@@ -32,6 +32,7 @@ public:
 
     const std::string& name() const override { return m_name; }
     sheets::CellValue cell(int row, int column) const override;
+    bool rowHasContent(int row) const override;
     void setText(int, int, std::string_view) override { refuseChange(); }
     void setNumber(int, int, double) override { refuseChange(); }
     void insertRow(int, sheets::CopyOrigin) override { refuseChange(); }
@@ -42,6 +43,8 @@ public:
 
 private:
     [[noreturn]] void refuseChange() const;
+    // Refuses a sheet without cells and a position outside the sheet.
+    void check(int row, int column) const;
 
     struct RowRun {
         int first;

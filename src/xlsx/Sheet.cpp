@@ -55,6 +55,11 @@ sheets::CellValue Sheet::cell(int row, int column) const {
     return cells.cell(at);
 }
 
+bool Sheet::rowHasContent(int row) const {
+    auto at = position(row, 1, kCannotRead);
+    return part().rowHasContent(at.row());
+}
+
 void Sheet::setText(int row, int column, std::string_view text) {
     m_host.requireWritable(kCannotWrite, place());
     auto at = position(row, column, kCannotWrite);

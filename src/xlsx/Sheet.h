@@ -58,6 +58,7 @@ public:
 
     const std::string& name() const override { return m_name; }
     sheets::CellValue cell(int row, int column) const override;
+    bool rowHasContent(int row) const override;
     void setText(int row, int column, std::string_view text) override;
     void setNumber(int row, int column, double value) override;
     void insertRow(int row, sheets::CopyOrigin origin) override;

@@ -89,6 +89,13 @@ sheets::CellValue FakeSheet::cell(int row, int column) const {
     return {v.kind, v.number, v.text};
 }
 
+bool FakeSheet::rowHasContent(int row) const {
+    check(row, 1);
+    // Cells are ordered by row, then column; the fake holds no empty cells and no formulas.
+    auto it = m_cells.lower_bound({row, 1});
+    return it != m_cells.end() && it->first.first == row;
+}
+
 void FakeSheet::setText(int row, int column, std::string_view text) {
     checkWritable(row, column);
     ++m_writes;

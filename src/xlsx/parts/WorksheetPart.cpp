@@ -493,6 +493,30 @@ sheets::CellValue WorksheetPart::cell(CellRef at, const eval::Value& result) con
     return sheets::CellValue::empty();
 }
 
+bool WorksheetPart::rowHasContent(std::uint32_t row) const {
+    const SheetStore& store = *m_store;
+    SheetStore::RowPosition position = store.findRow(row);
+    if (!position.found) return false;
+    const Block& block = store.blocks[position.block];
+    const StoredRow& stored = block.rows[position.row];
+    auto first = block.cells.begin() + stored.firstCell;
+    return std::any_of(first, first + stored.cellCount, [&](const StoredCell& cell) {
+        if (cell.formula != kNone) return true;
+        switch (cell.kind) {
+        case ValueKind::Empty:
+            return false;
+        case ValueKind::SharedString:
+            // An index past the table is something; reading it fails where it is read.
+            return cell.value.span[0] >= store.sharedStrings->size() ||
+                   !store.sharedStrings->at(cell.value.span[0]).empty();
+        case ValueKind::Text:
+            return !store.span(cell).empty();
+        default:
+            return true;
+        }
+    });
+}
+
 void WorksheetPart::setText(CellRef at, std::string_view text) {
     SheetStore& store = *m_store;
     const std::uint32_t row = at.row(), column = at.column();

@@ -56,6 +56,8 @@ public:
     // spanning several cells, a locked cell of a protected sheet, and (setNumber) NaN and infinities. Writing
     // over a shared formula's master first gives the rest of its group formulas of their own.
     sheets::CellValue cell(CellRef at) const;
+    // Whether a cell of the row holds a value or a formula; formats alone and empty texts do not count.
+    bool rowHasContent(std::uint32_t row) const;
     void setText(CellRef at, std::string_view text);
     void setNumber(CellRef at, double value);
 

@@ -219,6 +219,36 @@ TEST(WorksheetPartRead, FormulasGiveTheirCachedResult) {
                                                   "1,5:NOW()", "1,6:A1"}));
 }
 
+// What makes a row one the booking must not write over: values and formulas, even one showing
+// nothing; formats alone and empty texts do not count.
+TEST(WorksheetPartRead, RowHasContentWhenACellHoldsAValueOrAFormula) {
+    const std::string strings = "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                                "<si><t></t></si><si><t>Sum</t></si></sst>";
+    xlsx::SharedStrings shared(strings, kBook.withPart("xl/sharedStrings.xml"));
+    xlsx::Styles styles(kStyles, kBook.withPart("xl/styles.xml"));
+    WorksheetPart part(
+        sheetXml(
+            "<row r=\"1\" s=\"4\" customFormat=\"1\"><c r=\"A1\" s=\"2\"/><c r=\"B1\" s=\"4\"/></row>"
+            "<row r=\"2\"><c r=\"A2\" t=\"s\"><v>0</v></c><c r=\"B2\" t=\"inlineStr\"><is><t></t></is></c>"
+            "</row>"
+            "<row r=\"3\"><c r=\"Z3\" t=\"s\"><v>1</v></c></row>"
+            "<row r=\"4\"><c r=\"B4\" t=\"str\"><f>IF(A1&gt;1,\"x\",\"\")</f><v></v></c></row>"
+            "<row r=\"5\"><c r=\"C5\"><v>0</v></c></row>"
+            "<row r=\"6\"><c r=\"C6\" t=\"b\"><v>0</v></c></row>"),
+        kSheet, shared, styles, false);
+    std::vector<bool> content;
+    for (std::uint32_t row = 1; row <= 7; ++row)
+        content.push_back(part.rowHasContent(row));
+    EXPECT_EQ(content, (std::vector<bool>{false, false, true, true, true, true, false}));
+    part.insertRow(3, CopyOrigin::FromLeftOrAbove);
+    EXPECT_FALSE(part.rowHasContent(3));
+    EXPECT_TRUE(part.rowHasContent(4));
+    part.setText({3, 2}, "S235");
+    EXPECT_TRUE(part.rowHasContent(3));
+    part.setText({3, 2}, "");
+    EXPECT_FALSE(part.rowHasContent(3));
+}
+
 TEST(WorksheetPartRead, DateAndTimeStylesIn1900And1904) {
     std::string xml =
         sheetXml("<row r=\"1\"><c r=\"A1\" s=\"1\"><v>45000</v></c><c r=\"B1\" s=\"3\"><v>1.25</v></c>"

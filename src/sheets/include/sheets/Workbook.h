@@ -36,6 +36,12 @@ public:
     // no cells (chartsheets, dialog sheets).
     virtual CellValue cell(int row, int column) const = 0;
 
+    // Whether any cell of `row` (1-based) holds a value or a formula: a text (the empty text is none),
+    // a number, a boolean, an error, or a formula whatever its result. Formats alone do not count.
+    // Answered from the cells the row has, not by reading every column. Throws sheets::Error as
+    // cell() does for a row outside the sheet's limits and for sheets that hold no cells.
+    virtual bool rowHasContent(int row) const = 0;
+
     // Writes a text cell (stays text: "200" is not turned into a number) or a number cell at
     // (row, column), keeping the cell's style; a written value replaces a formula.
     // An empty text clears the cell's value (its style stays), as the application does.
