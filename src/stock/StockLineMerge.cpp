@@ -14,11 +14,13 @@ using C = StockColumn;
 
 // Lengths match as equal texts or as equal numbers: a length cell holding the number 6.5 reads
 // "6,5" and must match an order written "6,50" or "6.5", or every booking of it would add a line.
+// An order length that is not a number (the empty text too) is written as the number 0, so it
+// matches a length of 0, the line an earlier booking of it made.
 bool lengthMatches(std::string_view Meter, std::string_view cell) {
     if (Meter == cell) return true;
     auto a = sheets::parseReal(Meter);
     auto b = sheets::parseReal(cell);
-    return a && b && *a == *b;
+    return b && (a ? *a == *b : *b == 0);
 }
 
 struct Lookup {
@@ -50,10 +52,13 @@ Lookup findIndexed(StockLines& lines, const OrderLine& L, int Dim) {
     const auto grade = lines.gradeId(L.Grade);
     if (!grade) return found;
     found.GradeRow = lines.firstRowOfGrade(*grade);
-    lines.forEachCandidate(StockLines::keyHash(Dim, L.Grade, L.H, L.B, L.T, L.Overflate, L.Meter),
-                           [&](int row) {
-                               if (row < found.Row2 && lineMatches(lines, L, Dim, row)) found.Row2 = row;
-                           });
+    auto visit = [&](int row) {
+        if (row < found.Row2 && lineMatches(lines, L, Dim, row)) found.Row2 = row;
+    };
+    lines.forEachCandidate(StockLines::keyHash(Dim, L.Grade, L.H, L.B, L.T, L.Overflate, L.Meter), visit);
+    // A length that is not a number also meets the stock lengths of 0, which hash by their value.
+    if (!sheets::parseReal(L.Meter))
+        lines.forEachCandidate(StockLines::keyHash(Dim, L.Grade, L.H, L.B, L.T, L.Overflate, "0"), visit);
     found.Funnet = found.Row2 < end;
     return found;
 }
@@ -143,7 +148,9 @@ std::pair<int, bool> createStockLine(StockLines& lines, const OrderLine& L, cons
     auto& sheet = stock.OleWorkSheet2;
     const int Dim = stock.Dim;
     const int Row2 = placementRow(lines, L, Dim, GradeRow);
-    const bool inserted = !lines.text(Row2, C::Grade).empty();
+    // The list end takes the new line only when it is empty: a totals row, a note or a lone formula
+    // there moves down untouched instead of being written over.
+    const bool inserted = !lines.text(Row2, C::Grade).empty() || sheet.rowHasContent(Row2);
     if (inserted) {
         sheet.insertRow(Row2, Row2 == 3 ? sheets::CopyOrigin::FromRightOrBelow
                                         : sheets::CopyOrigin::FromLeftOrAbove);
@@ -180,7 +187,10 @@ void mergeStockLine(Run& run, const OrderLine& L, const StockSheet& stock) {
     }
     booking.stockRow = Row2;
 
-    // Booking 0 for a quantity that is not a number is kept, but not silently.
+    // Booking length 0 or quantity 0 for a text that is not a number is kept, but not silently.
+    if (!L.Meter.empty() && !sheets::isNumberText(L.Meter))
+        run.warn("Lengde \"" + L.Meter + "\" på rad " + std::to_string(L.Row) + " er ikke et tall! " +
+                 L.Produkt + " er bokført med lengde 0.");
     if (!L.A.empty() && !sheets::isNumberText(L.A))
         run.warn("Antall \"" + L.A + "\" på rad " + std::to_string(L.Row) + " er ikke et tall! " + L.Produkt +
                  " er bokført med 0.");

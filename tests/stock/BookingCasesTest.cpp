@@ -15,7 +15,8 @@ namespace {
 // inventory.xlsx and order.xlsx (written by openpyxl and xlsxwriter), expected.txt (openpyxl's dump
 // of the saved inventory), optionally expected-formulas.txt (the same with formulas as text) and
 // messages.txt (one "caption<TAB>flags<TAB>text" line per message). A case whose run must end in an
-// error holds error.txt, the error's message, instead of expected.txt.
+// error holds error.txt, the error's message, instead of expected.txt. runs.txt, where present, is
+// the number of times the order is booked, one run after the other.
 std::filesystem::path casesFolder() {
     return testsupport::fixture("stock/cases");
 }
@@ -85,9 +86,14 @@ TEST_P(BookingCase, SavedInventoryAsExpected) {
         EXPECT_EQ(c.ui.messages, expectedMessages(folder / "messages.txt"));
         return;
     }
-    auto result = c.run();
-    EXPECT_EQ(result.outcome, stock::UpdateResult::Outcome::Done);
-    EXPECT_TRUE(result.saved);
+    const auto runsFile = folder / "runs.txt";
+    const int runs = std::filesystem::exists(runsFile) ? std::stoi(testsupport::readFile(runsFile)) : 1;
+    ASSERT_GE(runs, 1);
+    for (int i = 0; i < runs; ++i) {
+        auto result = c.run();
+        EXPECT_EQ(result.outcome, stock::UpdateResult::Outcome::Done);
+        EXPECT_TRUE(result.saved);
+    }
     EXPECT_EQ(testsupport::openpyxlDump(c.inventory), testsupport::readFile(folder / "expected.txt"));
     if (auto formulas = folder / "expected-formulas.txt"; std::filesystem::exists(formulas)) {
         EXPECT_EQ(testsupport::openpyxlDump(c.inventory, true), testsupport::readFile(formulas));

@@ -66,7 +66,7 @@ TEST(EngineReference, RandomOrdersOnRealInventoriesBookAsTheRowByRowScanDoes) {
                 line.H = any({100, 200, "200", "200,0", 150, 300});
                 line.Overflate = any({"Blank", "Galv", "Brun"});
             }
-            if (rng() % 3 == 0) line.Meter = any({6, 6.5, "6,50", "6.5", "ca 6", 12});
+            if (rng() % 3 == 0) line.Meter = any({6, 6.5, "6,50", "6.5", "ca 6", "6 m", "", 12});
             line.A = any({1, 2, 5, "3 stk", 2.5});
             putOrderLine(orderSheet, row, line);
         }

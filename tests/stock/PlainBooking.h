@@ -76,7 +76,7 @@ private:
     static bool sameLength(const std::string& a, const std::string& b) {
         auto x = sheets::parseReal(a);
         auto y = sheets::parseReal(b);
-        return a == b || (x && y && *x == *y);
+        return a == b || (y && (x ? *x == *y : *y == 0));
     }
 
     bool before(const sheets::Worksheet& s, const stock::OrderLine& L, int Dim, int row) {
@@ -117,7 +117,7 @@ private:
                  !before(s, L, Dim, row) && !text(s, row, C::Grade).empty(); ++row) {
             }
             booking.created = true;
-            booking.rowInserted = !text(s, row, C::Grade).empty();
+            booking.rowInserted = !text(s, row, C::Grade).empty() || s.rowHasContent(row);
             if (booking.rowInserted)
                 s.insertRow(row, row == 3 ? sheets::CopyOrigin::FromRightOrBelow
                                           : sheets::CopyOrigin::FromLeftOrAbove);
@@ -131,6 +131,9 @@ private:
             s.setText(row, C::Merknad(Dim), "Automatisk opprettet");
         }
         booking.stockRow = row;
+        if (!L.Meter.empty() && !sheets::isNumberText(L.Meter))
+            warnings.push_back("Lengde \"" + L.Meter + "\" på rad " + std::to_string(orderRow) +
+                               " er ikke et tall! " + L.Produkt + " er bokført med lengde 0.");
         if (!L.A.empty() && !sheets::isNumberText(L.A))
             warnings.push_back("Antall \"" + L.A + "\" på rad " + std::to_string(orderRow) +
                                " er ikke et tall! " + L.Produkt + " er bokført med 0.");

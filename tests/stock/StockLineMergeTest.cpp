@@ -156,14 +156,47 @@ TEST_F(StockLineMerge, LaterLinesSeeEarlierInsertions) {
 
 TEST_F(StockLineMerge, GapRowEndsBothScans) {
     stock({{"HEA", "S235", 100, 100, "", "Blank", 6, 10, "", ""},
-           {"", "", "", "", "", "", "", 7, "", ""}, // gap with a stray quantity
+           {"", "", "", "", "", "", "", "", "", ""}, // gap
            {"HEA", "S235", 200, 100, "", "Blank", 6, 20, "", ""}});
     order({"HEA", "S235", 200, 100, "", "Blank", 6, 5, "P"});
     auto result = run();
     EXPECT_TRUE(hea.insertions().empty());
     EXPECT_EQ(line(4), "S235 200 100 Blank 6");
-    EXPECT_EQ(at(hea, 4, 8), "12"); // a number already in the empty row is added to
+    EXPECT_EQ(at(hea, 4, 8), "5");
     EXPECT_EQ(at(hea, 5, 8), "20");
+}
+
+// Decided: the row that ends the list takes a new line only when none of its cells holds anything;
+// a totals row, a note or a stray number there moves down with a row inserted above it.
+TEST_F(StockLineMerge, RowWithContentAtTheListEndIsNeverWrittenOver) {
+    stock({{"HEA", "S235", 100, 100, "", "Blank", 6, 10, "", ""}});
+    hea.put(4, 8, 7); // a stray quantity in the row that ends the list
+    auto& ipe = addStockSheet(inventory, "IPE", 1);
+    putStockLine(ipe, 3, 1, {"IPE", "S235", 100, "", "", "Blank", 6, 10, "", ""});
+    ipe.put(5, 20, "Merk: telt 1.3"); // a note below a spare row
+    auto& flat = addStockSheet(inventory, "FLAT", 1);
+    flat.put(3, 1, "Sum").put(3, 7, 0); // an empty list with its totals right under the header
+    order({"HEA", "S460", 300, 300, "", "Blank", 6, 2, "A"});
+    order({"HEA", "S460", 400, 300, "", "Blank", 6, 3, "B"});
+    order({"IPE", "S460", 300, "", "", "Blank", 6, 4, "C"}); // into the spare row
+    order({"IPE", "S460", 400, "", "", "Blank", 6, 5, "D"}); // then before the note
+    order({"FLAT", "S235", 20, "", "", "Blank", 6, 6, "E"});
+    auto result = run();
+    EXPECT_EQ(hea.insertions(),
+              (Insertions{{4, CopyOrigin::FromLeftOrAbove}, {5, CopyOrigin::FromLeftOrAbove}}));
+    EXPECT_EQ(line(4) + " " + at(hea, 4, 8), "S460 300 300 Blank 6 2");
+    EXPECT_EQ(line(5) + " " + at(hea, 5, 8), "S460 400 300 Blank 6 3");
+    EXPECT_EQ(at(hea, 6, 2) + " " + at(hea, 6, 8), " 7");
+    EXPECT_EQ(ipe.insertions(), (Insertions{{5, CopyOrigin::FromLeftOrAbove}}));
+    EXPECT_EQ(at(ipe, 4, 3) + " " + at(ipe, 5, 3) + " " + at(ipe, 6, 20), "300 400 Merk: telt 1.3");
+    // Row 3 takes its formats from below, as every insertion there does.
+    EXPECT_EQ(flat.insertions(), (Insertions{{3, CopyOrigin::FromRightOrBelow}}));
+    EXPECT_EQ(at(flat, 3, 3) + " " + at(flat, 3, 7), "20 6");
+    EXPECT_EQ(at(flat, 4, 1) + " " + at(flat, 4, 7), "Sum 0");
+    std::vector<bool> inserted;
+    for (const auto& b : result.bookings)
+        inserted.push_back(b.rowInserted);
+    EXPECT_EQ(inserted, (std::vector<bool>{true, true, false, true, true}));
 }
 
 TEST_F(StockLineMerge, OneDimensionSheetIgnoresSecondAndThirdDimension) {
@@ -192,11 +225,36 @@ TEST_F(StockLineMerge, ThreeDimensionSheetComparesTheThird) {
     EXPECT_EQ(at(rhs, 5, 9), "14");
 }
 
-TEST_F(StockLineMerge, LengthThatIsNoNumberGetsZero) {
-    order({"HEA", "S235", 200, 100, "", "Blank", "ca 6", 1, "P"});
-    run();
-    EXPECT_EQ(hea.cell(3, 7).kind, sheets::CellValue::Kind::Number);
-    EXPECT_EQ(at(hea, 3, 7), "0");
+// Decided: a length that is not a number is booked as 0 with a warning, and the next booking of it
+// finds the line of length 0 the first one made instead of making one more.
+TEST_F(StockLineMerge, LengthThatIsNoNumberWarnsAndMeetsTheLineOfLengthZero) {
+    stock({{"HEA", "S235", 100, 100, "", "Blank", "6 m", 10, "", ""}});
+    for (int run = 0; run < 2; ++run) {
+        order({"HEA", "S235", 200, 100, "", "Blank", "ca 6", 1, "P"});
+        order({"HEA", "S235", 200, 100, "", "Blank", "", 2, "P"});
+        order({"HEA", "S235", 200, 100, "", "Blank", "6 m", "3 stk", "P"});
+    }
+    order({"HEA", "S235", 100, 100, "", "Blank", "6 m", 4, "P"}); // equal texts still match
+    auto result = run();
+    EXPECT_EQ(hea.cell(4, 7).kind, sheets::CellValue::Kind::Number);
+    EXPECT_EQ(line(4) + " " + at(hea, 4, 8), "S235 200 100 Blank 0 6");
+    EXPECT_EQ(at(hea, 3, 8), "14");
+    EXPECT_EQ(at(hea, 5, 2), "");
+    ASSERT_EQ(result.bookings.size(), 7u);
+    EXPECT_TRUE(result.bookings[0].created);
+    for (std::size_t i = 1; i < 6; ++i)
+        EXPECT_EQ(result.bookings[i].stockRow, 4) << i;
+    // The length first, then the quantity; the empty length says nothing.
+    const auto length = [](int row, const char* text) {
+        return warning("Lengde \"" + std::string(text) + "\" på rad " + std::to_string(row) +
+                       " er ikke et tall! HEA er bokført med lengde 0.");
+    };
+    EXPECT_EQ(ui.messages, (std::vector<Message>{
+                               length(10, "ca 6"), length(12, "6 m"),
+                               warning("Antall \"3 stk\" på rad 12 er ikke et tall! HEA er bokført med 0."),
+                               length(13, "ca 6"), length(15, "6 m"),
+                               warning("Antall \"3 stk\" på rad 15 er ikke et tall! HEA er bokført med 0."),
+                               length(16, "6 m")}));
 }
 
 // Decided: lengths match when their texts are equal or both are numbers of equal value. Without

@@ -4,6 +4,7 @@
 #include "sheets/Error.h"
 
 #include <algorithm>
+#include <array>
 #include <random>
 
 namespace stocktest {
@@ -45,6 +46,16 @@ public:
                 putStockLine(a.fake(i + 1), static_cast<int>(n) + 3, Dim, sheet.lines[n]);
                 putStockLine(b.fake(i + 1), static_cast<int>(n) + 3, Dim, sheet.lines[n]);
             }
+            // What may stand right under the lines: a totals row, a note far to the right, or nothing.
+            const int under = static_cast<int>(sheet.lines.size()) + 3 + (chance(0.3) ? 1 : 0);
+            if (Dim > 0 && chance(0.4)) {
+                const int column = std::array{1, Dim + 6, 30}[static_cast<std::size_t>(pick(0, 2))];
+                const FakeValue value = column == 1    ? FakeValue("Sum")
+                                        : column == 30 ? FakeValue("Merk")
+                                                       : 99;
+                a.fake(i + 1).put(under, column, value);
+                b.fake(i + 1).put(under, column, value);
+            }
             if (chance(0.1) && Dim > 0) {
                 const int row = pick(3, static_cast<int>(sheet.lines.size()) + 3);
                 const int column = pick(2, Dim + 5);
@@ -61,7 +72,7 @@ public:
             const Sheet& sheet = m_sheets[pickIndex(m_sheets)];
             StockRow s = !sheet.lines.empty() && chance(0.5) ? sheet.lines[pickIndex(sheet.lines)]
                                                              : randomLine(sheet.name);
-            if (chance(0.2)) s.Meter = any({6, 6.5, "6,50", "6,5", "6.5", "6,0", "ca 6"});
+            if (chance(0.2)) s.Meter = any({6, 6.5, "6,50", "6,5", "6.5", "6,0", "ca 6", "6 m", "", 0});
             FakeValue product = chance(0.05) ? "Mangler" : chance(0.1) ? FakeValue("  hea ") : s.Produkt;
             FakeValue quantity = any({1, 2, 5, "3 stk", "", 2.5});
             FakeValue mark = chance(0.1) ? "" : "x";
@@ -95,7 +106,7 @@ private:
         s.B = any({50, 100, "100", "", 4});
         s.T = any({4, 8, "8", "", 5.5});
         s.Overflate = any({"Blank", "Galv", "blank", "", "Sandbl\u00E5st"});
-        s.Meter = any({6, 6.5, "6,50", "6,5", "ca 6", "", 12, "12", -0.0, FakeValue::boolean(true),
+        s.Meter = any({6, 6.5, "6,50", "6,5", "ca 6", "", 12, "12", -0.0, 0, "0,0", FakeValue::boolean(true),
                        FakeValue::dateTime(45000.5)});
         s.Antall = any({0, 5, 12.5, "", "12 stk", "7"});
         s.Prosjekt = any({"P1", ""});
