@@ -5,12 +5,14 @@
 
 The inventory has one sheet per product after an overview sheet. On a product sheet with Dim
 dimension columns: row 1 the header with "overflate" at column Dim+3, row 2 units, stock lines from
-row 3 sorted by grade, dimensions, surface and length, then one spare row and a totals row. The
-weight column is a formula; the overview sheet refers to the totals of every product sheet.
+row 3 sorted by grade, dimensions, surface and length, then a row that marks the end of the list and
+a totals row. The weight column is a formula; the overview sheet refers to the totals of every
+product sheet.
 
 The order's active sheet lists lines from row 10 and marks the lines to book in column 14: lines
-that meet existing stock lines, new lines (one into an empty sheet, two by inserting a row), an
-unmarked line, and a product without a sheet, which draws a warning.
+that meet existing stock lines, new lines (one into an empty sheet, the others by inserting a row,
+two of them at the end of a list with totals), an unmarked line, and a product without a sheet,
+which draws a warning. Booked again, the same order adds to the lines the first booking made.
 """
 import datetime
 import os
@@ -109,6 +111,7 @@ def write_inventory(path):
     weight = book.add_format({"border": 1, "num_format": "#,##0.0"})
     price = book.add_format({"border": 1, "num_format": '#,##0.00 "kr"'})
     date = book.add_format({"border": 1, "num_format": "dd.mm.yyyy"})
+    end_note = book.add_format({"italic": True, "font_color": "#808080"})
     total_label = book.add_format({"bold": True, "top": 2})
     total_count = book.add_format({"bold": True, "top": 2, "num_format": "0"})
     total_weight = book.add_format({"bold": True, "top": 2, "num_format": "#,##0.0"})
@@ -169,18 +172,20 @@ def write_inventory(path):
             totals.append((name, "=COUNTA('%s'!B2:B200)" % name, 0,
                            "=SUM('%s'!%s)" % (name, weight_range), 0))
             continue
-        # A spare row, then the totals. The ranges run from the units row to the spare row, so that a
-        # line inserted first or written into the spare row still counts.
-        spare = row
+        # A row that ends the list, then the totals. The end row holds a note, so a new line at the end
+        # of the list goes into a row inserted above it; the ranges run from the units row to the end
+        # row, so that every line inserted, first or last, still counts.
+        end = row
         total = row + 1
+        sheet.write_string(end, 0, "Slutt på listen: nye linjer kommer over denne raden", end_note)
         sheet.write_string(total, 0, "Sum", total_label)
-        count_range = "%s:%s" % (xl_rowcol_to_cell(1, c_count), xl_rowcol_to_cell(spare, c_count))
-        weight_range = "%s:%s" % (xl_rowcol_to_cell(1, c_weight), xl_rowcol_to_cell(spare, c_weight))
+        count_range = "%s:%s" % (xl_rowcol_to_cell(1, c_count), xl_rowcol_to_cell(end, c_count))
+        weight_range = "%s:%s" % (xl_rowcol_to_cell(1, c_weight), xl_rowcol_to_cell(end, c_weight))
         sheet.write_formula(total, c_count, "=SUM(%s)" % count_range, total_count,
                             sum(line[4] for line in lines))
         sheet.write_formula(total, c_weight, "=SUM(%s)" % weight_range, total_weight, weight_sum)
-        sheet.autofilter(1, 0, spare - 1, len(heads) - 1)
-        grade_range = "'%s'!%s:%s" % (name, xl_rowcol_to_cell(1, 1), xl_rowcol_to_cell(spare, 1))
+        sheet.autofilter(1, 0, end, len(heads) - 1)
+        grade_range = "'%s'!%s:%s" % (name, xl_rowcol_to_cell(1, 1), xl_rowcol_to_cell(end, 1))
         totals.append((name, "=COUNTA(%s)" % grade_range, len(lines),
                        "='%s'!%s" % (name, xl_rowcol_to_cell(total, c_weight, True, True)), weight_sum))
 
@@ -208,6 +213,9 @@ ORDER_WIDTHS = [6, 18, 10, 8, 8, 8, 14, 8, 8, 7, 22, 12, 26, 9]
 ORDER_LINES = [
     ("HEA", "S355J2", 200, None, None, "Blank", 12, 6, "2317 Kai 4", None, "x"),
     ("HEA", "S355J2", 240, None, None, "Blank", 12, 2, "2317 Kai 4", None, "x"),
+    # Both after the last HEA line: each in a row inserted over the end of the list.
+    ("HEA", "S355J2", 320, None, None, "Blank", 12, 2, "2325 Hall 5", None, "x"),
+    ("HEA", "S460M", 300, None, None, "Blank", 12, 1, "2325 Hall 5", None, "x"),
     ("HEA", "S235JR", 200, None, None, "Grunnet", 12, 1, "2320 Lagerhall", "Restordre, kommer uke 14", None),
     # Ordered as diameter and wall thickness in H and T.
     ("Ø", "S235JRH", 60.3, None, 4, "Blank", 6, 10, "2320 Lagerhall", None, "x"),

@@ -63,7 +63,7 @@ std::vector<std::string> missingLines(const std::string& dump, const std::vector
 }
 
 const std::string kWarning = "Feil: Ark UNP ikke funnet i tulverkan!\n";
-const std::string kSummary = "Bokført 7 bestillingslinjer: 3 nye lagerlinjer, 2 rader satt inn, 1 advarsel";
+const std::string kSummary = "Bokført 9 bestillingslinjer: 5 nye lagerlinjer, 4 rader satt inn, 1 advarsel";
 
 class BatchOnSamples : public ::testing::Test {
 protected:
@@ -102,7 +102,14 @@ TEST_F(BatchOnSamples, BooksTheMarkedLinesAndSavesTheInventory) {
                                "HEA!K10:s:2317 Kai 4",
                                "HEA!P10:s:Automatisk opprettet",
                                "HEA!C11:n:260.0",
-                               "HEA!A14:s:Sum",
+                               // new lines after the last: rows inserted over the end of the list,
+                               // which moves down with the totals, untouched
+                               "HEA!C13:s:320",
+                               "HEA!G13:n:2.0",
+                               "HEA!B14:s:S460M",
+                               "HEA!G14:n:1.0",
+                               "HEA!A15:s:Slutt på listen: nye linjer kommer over denne raden",
+                               "HEA!A16:s:Sum",
                                // a new grade sorting first: a row inserted at row 3
                                "RHS!B3:s:S275J2H",
                                "RHS!C3:s:80",
@@ -120,13 +127,28 @@ TEST_F(BatchOnSamples, BooksTheMarkedLinesAndSavesTheInventory) {
                            }),
               std::vector<std::string>{});
     EXPECT_EQ(values.find("IPE!A4:"), std::string::npos);
-    EXPECT_EQ(values.find("HEA!A13:"), std::string::npos);
+    EXPECT_EQ(values.find("HEA!A17:"), std::string::npos);
 
-    // References follow the inserted rows, on the sheet and from the overview.
+    // References follow the inserted rows, on the sheet and from the overview; the totals count the
+    // lines inserted over the end of the list.
     EXPECT_EQ(missingLines(testsupport::openpyxlDump(m_inventory, true),
-                           {"HEA!I11:f:=F11*G11*H11", "HEA!G14:f:=SUM(G2:G13)", "Oversikt!C4:f:='HEA'!$I$14",
-                            "Oversikt!B8:f:=COUNTA('RHS'!B2:B8)"}),
+                           {"HEA!I11:f:=F11*G11*H11", "HEA!G16:f:=SUM(G2:G15)", "Oversikt!C4:f:='HEA'!$I$16",
+                            "Oversikt!B4:f:=COUNTA('HEA'!B2:B15)", "Oversikt!B8:f:=COUNTA('RHS'!B2:B8)"}),
               std::vector<std::string>{});
+}
+
+// The samples take any number of bookings: the same order again adds to the lines the first booking
+// made, and the end of the list and the totals stay where the first booking moved them.
+TEST_F(BatchOnSamples, BookedAgainAddsToTheSameLines) {
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(runBatch({m_inventory.string(), m_order.string()}).exitCode, batch::kDone);
+    const std::string values = testsupport::openpyxlDump(m_inventory);
+    EXPECT_EQ(missingLines(values, {"HEA!G8:n:26.0", "HEA!C10:s:240", "HEA!G10:n:6.0", "HEA!C13:s:320",
+                                    "HEA!G13:n:6.0", "HEA!G14:n:3.0", "HEA!A16:s:Sum", "HEA!G16:n:65.0",
+                                    "IPE!G3:n:9.0", "RHS!I3:n:30.0"}),
+              std::vector<std::string>{});
+    EXPECT_EQ(values.find("HEA!A17:"), std::string::npos);
+    EXPECT_EQ(values.find("IPE!A4:"), std::string::npos);
 }
 
 // What a LibreOffice user sees on opening the booked samples: every formula shows what recalculating
