@@ -24,11 +24,8 @@ QMessageBox::Icon iconOf(stock::MessageFlags flags) {
     return QMessageBox::NoIcon;
 }
 
-} // namespace
-
-void MessageBox::show(QWidget* owner, const QString& text, const QString& caption,
-                      stock::MessageFlags flags) {
-    QMessageBox box(iconOf(flags), caption, text, QMessageBox::Ok, owner);
+// Shows the box modal to its owner and waits, or hands it to the test's answer.
+void present(QMessageBox& box) {
     // Texts carry paths and cell contents: never read them as markup.
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::WindowModal);
@@ -40,6 +37,24 @@ void MessageBox::show(QWidget* owner, const QString& text, const QString& captio
     else
         box.exec();
     if (busy) QApplication::restoreOverrideCursor();
+}
+
+} // namespace
+
+void MessageBox::show(QWidget* owner, const QString& text, const QString& caption,
+                      stock::MessageFlags flags) {
+    QMessageBox box(iconOf(flags), caption, text, QMessageBox::Ok, owner);
+    present(box);
+}
+
+QMessageBox::StandardButton MessageBox::ask(QWidget* owner, const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::Question, caption, text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, owner);
+    // Enter on the box books nothing twice.
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::Cancel);
+    present(box);
+    return box.clickedButton() ? box.standardButton(box.clickedButton()) : QMessageBox::Cancel;
 }
 
 void MessageBox::setNextAnswer(Answer answer) {

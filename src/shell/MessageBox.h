@@ -4,11 +4,11 @@
 
 #include "stock/UserInterface.h"
 
+#include <QMessageBox>
 #include <QString>
 
 #include <functional>
 
-class QMessageBox;
 class QWidget;
 
 namespace shell {
@@ -17,9 +17,13 @@ class MessageBox {
 public:
     // Shows `text` with `caption` and the icon of `flags`, and waits for OK.
     static void show(QWidget* owner, const QString& text, const QString& caption, stock::MessageFlags flags);
+    // Asks `text` with the question icon and the buttons Ja, Nei and Avbryt, Nei the default; returns
+    // the button pressed, Cancel when the box was closed otherwise.
+    static QMessageBox::StandardButton ask(QWidget* owner, const QString& text, const QString& caption);
 
     // For offscreen tests: while set, each box is handed to `answer` ready to be shown, instead of to the
-    // user. An empty function puts the user back.
+    // user, which answers a question by clicking one of its buttons. An empty function puts the user
+    // back.
     using Answer = std::function<void(QMessageBox&)>;
     static void setNextAnswer(Answer answer);
 };

@@ -8,6 +8,7 @@
 #include "frontend/DefaultDir.h"
 #include "frontend/SystemTextFormat.h"
 #include "orders/Opener.h"
+#include "stock/JournalFile.h"
 #include "stock/UpdateRun.h"
 
 #include <QEvent>
@@ -112,7 +113,8 @@ void TForm1::OppdaterTulverkanButtonClick() {
     options.defaultDir = frontend::DefaultDir();
     WindowUserInterface ui(*this);
     orders::Opener opener;
-    stock::runUpdate(ui, opener, options);
+    stock::JournalFile journal;
+    stock::runUpdate(ui, opener, journal, options);
 }
 
 void TForm1::FormCreate() {

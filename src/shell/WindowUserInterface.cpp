@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QUrl>
 
 namespace shell {
@@ -38,6 +39,20 @@ std::optional<std::string> WindowUserInterface::chooseOrderFile(const std::strin
 void WindowUserInterface::showMessage(const std::string& text, const std::string& caption,
                                       stock::MessageFlags flags) {
     MessageBox::show(&m_form, QString::fromStdString(text), QString::fromStdString(caption), flags);
+}
+
+stock::Answer WindowUserInterface::ask(const stock::Question& question) {
+    const std::string text =
+        question.text + "\n\nJa: " + question.yes + "\nNei: " + question.no + "\nAvbryt: " + question.cancel;
+    switch (
+        MessageBox::ask(&m_form, QString::fromStdString(text), QString::fromStdString(question.caption))) {
+    case QMessageBox::Yes:
+        return stock::Answer::Yes;
+    case QMessageBox::No:
+        return stock::Answer::No;
+    default:
+        return stock::Answer::Cancel;
+    }
 }
 
 void WindowUserInterface::setBusyCursor(bool busy) {

@@ -18,6 +18,8 @@ public:
     std::string inventoryPath() override;
     std::optional<std::string> chooseOrderFile(const std::string& initialFolder) override;
     void showMessage(const std::string& text, const std::string& caption, stock::MessageFlags flags) override;
+    // The question with what each button does under it, one line per button.
+    stock::Answer ask(const stock::Question& question) override;
     void setBusyCursor(bool busy) override;
     // Hands the workbooks to the desktop's default application for them (the spreadsheet application),
     // where the user looks at what the run did.

@@ -22,6 +22,21 @@ StockLines& Run::stockLines(const StockSheet& stock) {
 void Run::warn(const std::string& text) {
     m_ui.showMessage(text, "Feil", MessageFlags::WarningIcon);
     m_result.warnings.push_back(text);
+    if (!m_inLine) return;
+    auto& warnings = currentLine().warnings;
+    if (!warnings.empty()) warnings += ' ';
+    warnings += text;
+}
+
+LineOutcome& Run::beginLine(const OrderLine& line) {
+    m_inLine = true;
+    auto& outcome = m_result.lines.emplace_back();
+    outcome.order = line;
+    return outcome;
+}
+
+std::string Run::numberText(double value) {
+    return sheets::cellText(sheets::CellValue::ofNumber(value), m_format);
 }
 
 } // namespace stock

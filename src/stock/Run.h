@@ -33,9 +33,19 @@ public:
     // them; the booking keeps them in step with what it changes.
     StockLines& stockLines(const StockSheet& stock);
 
-    // A warning shown to the user (caption "Feil", warning icon) and recorded in the result.
+    // A warning shown to the user (caption "Feil", warning icon) and recorded in the result, and in
+    // the outcome of the line being booked, if any.
     void warn(const std::string& text);
     void record(const Booking& booking) { m_result.bookings.push_back(booking); }
+
+    // The walk takes a marked line: what becomes of it is recorded in the returned outcome (valid until
+    // the next line) until endLines().
+    LineOutcome& beginLine(const OrderLine& line);
+    LineOutcome& currentLine() { return m_result.lines.back(); }
+    void endLines() { m_inLine = false; }
+
+    // A number as a cell holding it reads.
+    std::string numberText(double value);
 
 private:
     UserInterface& m_ui;
@@ -45,6 +55,7 @@ private:
     std::string m_scratch1;
     std::string m_scratch2;
     std::map<const sheets::Worksheet*, std::unique_ptr<StockLines>> m_stockLines;
+    bool m_inLine = false;
 };
 
 } // namespace stock

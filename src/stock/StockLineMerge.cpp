@@ -186,6 +186,9 @@ void mergeStockLine(Run& run, const OrderLine& L, const StockSheet& stock) {
         booking.created = true;
     }
     booking.stockRow = Row2;
+    auto& outcome = run.currentLine();
+    outcome.stockSheet = booking.sheet;
+    outcome.stockRow = Row2;
 
     // Booking length 0 or quantity 0 for a text that is not a number is kept, but not silently.
     if (!L.Meter.empty() && !sheets::isNumberText(L.Meter))
@@ -197,6 +200,7 @@ void mergeStockLine(Run& run, const OrderLine& L, const StockSheet& stock) {
     // A stock quantity that is not a number would be read as 0 and overwritten: the stock count
     // written there by hand would be lost.
     const auto stockQuantity = run.CellStr2(sheet, Row2, C::Antall(Dim));
+    outcome.quantityBefore = stockQuantity;
     if (!stockQuantity.empty() && !sheets::isNumberText(stockQuantity)) {
         run.warn("Antall på lager i rad " + std::to_string(Row2) + " på ark " + booking.sheet +
                  " er ikke et tall! Linjen er ikke bokført.");
@@ -207,6 +211,10 @@ void mergeStockLine(Run& run, const OrderLine& L, const StockSheet& stock) {
     sheet.setText(Row2, C::Prosjekt(Dim), L.Prosjekt);
     booking.quantity = R;
     run.record(booking);
+    outcome.kind = !booking.created      ? LineOutcome::Kind::Found
+                   : booking.rowInserted ? LineOutcome::Kind::CreatedInInsertedRow
+                                         : LineOutcome::Kind::Created;
+    outcome.quantityAfter = run.numberText(R);
 }
 
 } // namespace stock

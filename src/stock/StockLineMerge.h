@@ -1,8 +1,8 @@
 #pragma once
 
-#include "OrderLine.h"
 #include "Run.h"
 #include "StockSheet.h"
+#include "stock/OrderLine.h"
 
 namespace stock {
 

@@ -140,8 +140,9 @@ TEST_F(BatchOnSamples, BooksTheMarkedLinesAndSavesTheInventory) {
 // The samples take any number of bookings: the same order again adds to the lines the first booking
 // made, and the end of the list and the totals stay where the first booking moved them.
 TEST_F(BatchOnSamples, BookedAgainAddsToTheSameLines) {
-    for (int i = 0; i < 3; ++i)
-        ASSERT_EQ(runBatch({m_inventory.string(), m_order.string()}).exitCode, batch::kDone);
+    ASSERT_EQ(runBatch({m_inventory.string(), m_order.string()}).exitCode, batch::kDone);
+    for (int i = 0; i < 2; ++i)
+        ASSERT_EQ(runBatch({"--again", m_inventory.string(), m_order.string()}).exitCode, batch::kDone);
     const std::string values = testsupport::openpyxlDump(m_inventory);
     EXPECT_EQ(missingLines(values, {"HEA!G8:n:26.0", "HEA!C10:s:240", "HEA!G10:n:6.0", "HEA!C13:s:320",
                                     "HEA!G13:n:6.0", "HEA!G14:n:3.0", "HEA!A16:s:Sum", "HEA!G16:n:65.0",
@@ -169,6 +170,54 @@ TEST_F(BatchOnSamples, LibreOfficeShowsCurrentResults) {
         EXPECT_TRUE(testsupport::sameCsv(readFile(shown / csv), readFile(recalculated / csv), &where))
             << sheet << ", " << where;
     }
+}
+
+// The sample order booked a second time: refused with the question's text unless the options say
+// what to do, and then done as they say; the journal has every line of every saved run.
+TEST_F(BatchOnSamples, BookingTheSameOrderAgainIsRefusedUnlessToldWhatToDo) {
+    ASSERT_EQ(runBatch({m_inventory.string(), m_order.string()}).exitCode, batch::kDone);
+    const fs::path journal = m_dir / "Tulverkan-logg.csv";
+    const std::string inventoryOnce = readFile(m_inventory);
+    const std::string journalOnce = readFile(journal);
+    EXPECT_EQ(std::count(journalOnce.begin(), journalOnce.end(), '\n'), 1 + 10) << "the header and 10 lines";
+
+    auto refused = runBatch({m_inventory.string(), m_order.string()});
+    EXPECT_EQ(refused.exitCode, batch::kNotDone);
+    EXPECT_EQ(refused.out, "");
+    const std::string question =
+        "Tulverkan: 9 av 10 merkede linjer i «Bestilling.xlsx» er bokført i denne lagerfilen "
+        "før, sist ";
+    EXPECT_EQ(refused.err.substr(0, question.size()), question) << refused.err;
+    const std::string choices = ". Ingenting er bokført. Velg --again (bokfør alle 10 linjene på nytt) eller "
+                                "--new-only (bokfør bare den ene nye linjen).\n";
+    ASSERT_GE(refused.err.size(), choices.size());
+    EXPECT_EQ(refused.err.substr(refused.err.size() - choices.size()), choices) << refused.err;
+    EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+    EXPECT_EQ(readFile(m_inventory), inventoryOnce) << "nothing saved";
+    EXPECT_EQ(readFile(journal), journalOnce);
+
+    // Only the product without a sheet was not booked: it is the one new line, and warns again.
+    auto newOnly = runBatch({"--new-only", m_inventory.string(), m_order.string()});
+    EXPECT_EQ(newOnly.exitCode, batch::kDone) << newOnly.err;
+    EXPECT_NE(newOnly.err.find("--new-only: bokfør bare den ene nye linjen.\n" + kWarning), std::string::npos)
+        << newOnly.err;
+    EXPECT_EQ(newOnly.out,
+              "Bokført 0 bestillingslinjer: 0 nye lagerlinjer, 0 rader satt inn, 1 advarsel, 9 linjer "
+              "bokført før hoppet over\n");
+    const std::string valuesOnce = [&] {
+        TempDir once;
+        testsupport::writeFile(once / "Tulverkan.xlsx", inventoryOnce);
+        return testsupport::openpyxlDump(once / "Tulverkan.xlsx");
+    }();
+    EXPECT_EQ(testsupport::openpyxlDump(m_inventory), valuesOnce) << "nothing new booked";
+
+    auto again = runBatch({"--again", m_inventory.string(), m_order.string()});
+    EXPECT_EQ(again.exitCode, batch::kDone) << again.err;
+    EXPECT_EQ(again.out, "Bokført 9 bestillingslinjer: 0 nye lagerlinjer, 0 rader satt inn, 1 advarsel\n");
+    EXPECT_EQ(missingLines(testsupport::openpyxlDump(m_inventory), {"HEA!G8:n:20.0", "HEA!G13:n:4.0"}),
+              std::vector<std::string>{});
+    const std::string journalText = readFile(journal);
+    EXPECT_EQ(std::count(journalText.begin(), journalText.end(), '\n'), 1 + 10 + 1 + 10);
 }
 
 TEST_F(BatchOnSamples, DryRunSavesNothing) {
@@ -259,13 +308,16 @@ TEST(BatchUsage, BadUsageExitsWithTwoAndTheUsage) {
         {{"--tørrkjøring", "lager.xlsx", "bestilling.xlsx"}, "ukjent valg «--tørrkjøring»"},
         {{"-n", "lager.xlsx", "bestilling.xlsx"}, "ukjent valg «-n»"},
         {{"--dry-run=ja", "lager.xlsx", "bestilling.xlsx"}, "ugyldige argumenter"},
+        {{"--again", "--new-only", "lager.xlsx", "bestilling.xlsx"},
+         "--again og --new-only kan ikke brukes sammen"},
     };
     for (const auto& c : cases) {
         auto run = runBatch(c.args);
         EXPECT_EQ(run.exitCode, batch::kBadUsage) << c.problem;
         EXPECT_EQ(run.err.rfind("tulverkan-batch: " + c.problem + "\n", 0), 0u) << run.err;
-        EXPECT_NE(run.err.find("Bruk: tulverkan-batch [--dry-run] LAGERFIL BESTILLINGSFIL"),
-                  std::string::npos);
+        EXPECT_NE(
+            run.err.find("Bruk: tulverkan-batch [--dry-run] [--again | --new-only] LAGERFIL BESTILLINGSFIL"),
+            std::string::npos);
         EXPECT_EQ(run.out, "");
     }
 }

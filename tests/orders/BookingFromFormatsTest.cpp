@@ -3,6 +3,7 @@
 #include "orders/Opener.h"
 #include "sheets/Error.h"
 #include "stock/BookingHarness.h"
+#include "stock/JournalFile.h"
 #include "support/Python.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +31,8 @@ struct BookingRun {
     }
     stock::UpdateResult run() {
         orders::Opener opener;
-        return stock::runUpdate(ui, opener, options);
+        stock::JournalFile journal;
+        return stock::runUpdate(ui, opener, journal, options);
     }
 };
 

@@ -133,5 +133,63 @@ TEST_F(WindowRun, FailureAfterTheOrderOpenedShowsTheOrderOnly) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+// The same order a second time: the window asks once, with the question icon, Ja, Nei and Avbryt and
+// Nei the default, and does what the answer says.
+class WindowRunAgain : public WindowRun {
+protected:
+    WindowRunAgain() : WindowRun("book-and-create") {}
+};
+
+TEST_F(WindowRunAgain, TheSecondBookingAsksAndEachAnswerDoesWhatItSays) {
+    answers.choose(path(m_order));
+    clickUpdate();
+    ASSERT_TRUE(answers.boxes.empty());
+    const std::string once = readFile(m_inventory);
+    const std::string journalOnce = readFile(m_dir / "Tulverkan-logg.csv");
+
+    answers.desktop.opened.clear();
+    answers.choose(path(m_order));
+    answers.questionAnswers = {QMessageBox::Cancel};
+    clickUpdate();
+    ASSERT_EQ(answers.boxes.size(), 1u);
+    const auto& box = answers.boxes[0];
+    EXPECT_EQ(box.caption, "Tulverkan");
+    EXPECT_EQ(box.icon, QMessageBox::Question);
+    QStringList buttons = box.buttons;
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{"&Ja", "&Nei", "Avbryt"}));
+    EXPECT_EQ(box.defaultButton, "&Nei");
+    EXPECT_EQ(box.owner, &form);
+    EXPECT_EQ(box.textFormat, Qt::PlainText);
+    const QStringList lines = box.text.split('\n');
+    ASSERT_EQ(lines.size(), 5) << box.text;
+    EXPECT_TRUE(lines[0].startsWith("5 av 5 merkede linjer i «Bestilling.xlsx» er bokført i denne lagerfilen "
+                                    "før, sist "))
+        << lines[0];
+    EXPECT_EQ(lines.mid(1),
+              (QStringList{"", "Ja: bokfør alle 5 linjene på nytt", "Nei: bokfør ingen av dem på nytt",
+                           "Avbryt: bokfør ingenting og lagre ingenting"}));
+    EXPECT_EQ(readFile(m_inventory), once) << "Avbryt saves nothing";
+    EXPECT_EQ(readFile(m_dir / "Tulverkan-logg.csv"), journalOnce);
+    EXPECT_TRUE(answers.desktop.opened.isEmpty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    answers.boxes.clear();
+    answers.choose(path(m_order));
+    answers.questionAnswers = {QMessageBox::No};
+    clickUpdate();
+    EXPECT_EQ(answers.boxes.size(), 1u);
+    EXPECT_EQ(testsupport::openpyxlDump(m_inventory), readFile(m_case / "expected.txt"))
+        << "Nei books nothing";
+
+    answers.boxes.clear();
+    answers.choose(path(m_order));
+    answers.questionAnswers = {QMessageBox::Yes};
+    clickUpdate();
+    EXPECT_EQ(answers.boxes.size(), 1u);
+    // Ja books every line again: the line that had 17 after the first booking gets its 5 once more.
+    EXPECT_NE(("\n" + testsupport::openpyxlDump(m_inventory)).find("\nHEA!H6:n:22.0\n"), std::string::npos);
+}
+
 } // namespace
 } // namespace shelltest

@@ -26,12 +26,21 @@ Answers::Answers() {
         shown.icon = box.icon();
         for (auto* button : box.buttons())
             shown.buttons << button->text();
+        if (box.defaultButton()) shown.defaultButton = box.defaultButton()->text();
         shown.textFormat = box.textFormat();
         shown.modality = box.windowModality();
         shown.owner = box.parentWidget();
         const QCursor* cursor = QApplication::overrideCursor();
         shown.arrowCursor = cursor && cursor->shape() == Qt::ArrowCursor;
         boxes.push_back(shown);
+        if (box.buttons().size() > 1) {
+            if (questionAnswers.empty()) {
+                ADD_FAILURE() << "a question showed with no answer prepared: " << shown.text;
+                return;
+            }
+            box.button(questionAnswers.front())->click();
+            questionAnswers.pop_front();
+        }
     });
     shell::OrderFileDialog::setNextAnswer([this](shell::OrderFileDialog& dialog) -> std::optional<QString> {
         ++dialogShowings;

@@ -37,6 +37,7 @@ struct ShownBox {
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons; // their texts
+    QString defaultButton;
     Qt::TextFormat textFormat = Qt::AutoText;
     Qt::WindowModality modality = Qt::NonModal;
     QWidget* owner = nullptr;
@@ -64,6 +65,9 @@ public:
     Answers& operator=(const Answers&) = delete;
 
     std::vector<ShownBox> boxes;
+    // Each question (a box with more than one button) takes the next answer, the button to press; a
+    // question with none left fails the test.
+    std::deque<QMessageBox::StandardButton> questionAnswers;
     // Each showing of the order dialog takes the next answer; a showing with none left fails the test.
     std::deque<shell::OrderFileDialog::Answer> dialogAnswers;
     int dialogShowings = 0;

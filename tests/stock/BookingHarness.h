@@ -6,10 +6,12 @@
 #include "sheets/CellText.h"
 #include "stock/UpdateRun.h"
 #include "support/FakeWorkbook.h"
+#include "support/MemoryJournal.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <optional>
 #include <string>
 #include <utility>
@@ -37,8 +39,12 @@ public:
     std::vector<std::string> inventoryPaths;
     std::optional<std::string> orderFile;
 
+    // Answers to ask(), in turn; Ja when none is left.
+    std::deque<stock::Answer> answers;
+
     std::vector<std::string> events;
     std::vector<Message> messages;
+    std::vector<stock::Question> questions;
     bool busy = false;
 
     std::string inventoryPath() override {
@@ -54,6 +60,14 @@ public:
                      stock::MessageFlags flags) override {
         events.push_back("message " + caption);
         messages.push_back({text, caption, flags});
+    }
+    stock::Answer ask(const stock::Question& question) override {
+        events.push_back("ask " + question.caption);
+        questions.push_back(question);
+        if (answers.empty()) return stock::Answer::Yes;
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
     }
     void setBusyCursor(bool on) override {
         events.push_back(on ? "busy" : "idle");
@@ -130,7 +144,7 @@ public:
         options.defaultDir = "/opt/tulverkan/";
     }
 
-    stock::UpdateResult run() { return stock::runUpdate(ui, opener, options); }
+    stock::UpdateResult run() { return stock::runUpdate(ui, opener, journal, options); }
 
     // Public: table-driven tests arrange a case through functions outside the class.
     testsupport::TempDir dir;
@@ -139,6 +153,7 @@ public:
     testsupport::FakeWorkbook order{"/bestillinger/ordre.xlsx"};
     FakeSheet& orderSheet = order.addSheet("Bestilling");
     testsupport::FakeWorkbookOpener opener;
+    testsupport::MemoryJournal journal;
     RecordingUi ui;
     stock::UpdateOptions options;
 };

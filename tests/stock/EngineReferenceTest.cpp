@@ -75,7 +75,8 @@ TEST(EngineReference, RandomOrdersOnRealInventoriesBookAsTheRowByRowScanDoes) {
         RecordingUi ui;
         ui.inventoryPaths = {booked.string()};
         ui.orderFile = order.path().string();
-        auto result = stock::runUpdate(ui, opener, stock::UpdateOptions{});
+        testsupport::MemoryJournal journal;
+        auto result = stock::runUpdate(ui, opener, journal, stock::UpdateOptions{});
         ASSERT_TRUE(result.saved);
 
         PlainBooking plain;

@@ -2,13 +2,13 @@
 
 // The booking done the plain way, to compare the update run with.
 
-#include "OrderLine.h"
 #include "StockSheet.h"
 #include "TextOrder.h"
 #include "sheets/AsciiCase.h"
 #include "sheets/CellText.h"
 #include "sheets/StrToReal.h"
 #include "sheets/Workbook.h"
+#include "stock/OrderLine.h"
 #include "stock/UpdateRun.h"
 
 #include <sstream>

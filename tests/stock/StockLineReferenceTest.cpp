@@ -140,7 +140,8 @@ TEST(StockLineReference, RandomOrdersBookAsTheRowByRowScanDoes) {
         stock::UpdateResult result;
         std::string failure;
         try {
-            result = stock::runUpdate(ui, opener, stock::UpdateOptions{});
+            testsupport::MemoryJournal journal;
+            result = stock::runUpdate(ui, opener, journal, stock::UpdateOptions{});
         } catch (const sheets::Error& e) {
             failure = e.what();
         }

@@ -17,6 +17,8 @@ struct OrderLine {
     std::string Meter;
     std::string A;
     std::string Prosjekt;
+
+    bool operator==(const OrderLine&) const = default;
 };
 
 } // namespace stock

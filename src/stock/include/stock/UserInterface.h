@@ -12,6 +12,18 @@ namespace stock {
 // The icon of a message box; the values are the message-box flags the texts were written with.
 enum class MessageFlags { ErrorIcon = 0x10, WarningIcon = 0x30 };
 
+// A question with three answers, each one's effect said in words the front end puts beside its
+// button or option.
+struct Question {
+    std::string caption;
+    std::string text;
+    std::string yes;
+    std::string no;
+    std::string cancel;
+};
+
+enum class Answer { Yes, No, Cancel };
+
 class UserInterface {
 public:
     virtual ~UserInterface() = default;
@@ -23,6 +35,9 @@ public:
     virtual std::optional<std::string> chooseOrderFile(const std::string& initialFolder) = 0;
     // A modal message with one OK button.
     virtual void showMessage(const std::string& text, const std::string& caption, MessageFlags flags) = 0;
+    // A modal question with the question icon and the buttons Ja, Nei and Avbryt, Nei the default;
+    // closing it otherwise is Avbryt.
+    virtual Answer ask(const Question& question) = 0;
     // The busy cursor; the run always sets it back to false on every way out once it set it.
     virtual void setBusyCursor(bool busy) = 0;
     // The run is over: show the user the workbooks it leaves open. After a completed run the order and
