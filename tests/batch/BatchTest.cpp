@@ -220,6 +220,29 @@ TEST_F(BatchOnSamples, BookingTheSameOrderAgainIsRefusedUnlessToldWhatToDo) {
     EXPECT_EQ(std::count(journalText.begin(), journalText.end(), '\n'), 1 + 10 + 1 + 10);
 }
 
+// The journal never stops a booking: a line damaged by hand is passed over with one warning, and a
+// journal marked read-only is a warning after the save.
+TEST_F(BatchOnSamples, ADamagedOrReadOnlyJournalIsAWarningAndTheBookingStands) {
+    ASSERT_EQ(runBatch({m_inventory.string(), m_order.string()}).exitCode, batch::kDone);
+    const fs::path journal = m_dir / "Tulverkan-logg.csv";
+    testsupport::writeFile(journal, readFile(journal) + "rettet for hånd;uten resten av feltene\r\n");
+    fs::permissions(journal, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string journalBefore = readFile(journal);
+    const std::string inventoryBefore = readFile(m_inventory);
+
+    auto run = runBatch({"--again", m_inventory.string(), m_order.string()});
+    EXPECT_EQ(run.exitCode, batch::kDone) << run.err;
+    const std::string damaged = "Feil: Loggen «" + journal.string() +
+                                "» har 1 linje som ikke kan leses (linje 12); den er hoppet over.\n";
+    const std::string readOnly = "Feil: Bokføringen er lagret, men loggen «" + journal.string() +
+                                 "» kunne ikke skrives: filen er skrivebeskyttet.\n";
+    EXPECT_EQ(run.err.substr(0, damaged.size()), damaged) << run.err;
+    ASSERT_GE(run.err.size(), readOnly.size());
+    EXPECT_EQ(run.err.substr(run.err.size() - readOnly.size()), readOnly) << run.err;
+    EXPECT_NE(readFile(m_inventory), inventoryBefore) << "the booking was saved";
+    EXPECT_EQ(readFile(journal), journalBefore);
+}
+
 TEST_F(BatchOnSamples, DryRunSavesNothing) {
     const std::string before = readFile(m_inventory);
     auto run = runBatch({"--dry-run", m_inventory.string(), m_order.string()});
