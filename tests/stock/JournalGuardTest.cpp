@@ -1,6 +1,6 @@
 #include "BookingHarness.h"
 
-#include <regex>
+#include <algorithm>
 
 namespace stocktest {
 namespace {
@@ -41,9 +41,16 @@ TEST_F(JournalGuard, FirstRunAsksNothingAndJournalsEveryMarkedLineAfterTheSave) 
     EXPECT_EQ(journal.appendedFor, inventoryPath);
     EXPECT_TRUE(result.journalWritten);
     ASSERT_EQ(journal.entries.size(), 4u);
-    const std::regex time(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)");
+    // ISO 8601 with the offset: 2026-12-10T09:14:03+01:00 ('9' any digit, '+' either sign).
+    const auto isStamp = [](const std::string& time) {
+        const std::string shape = "9999-99-99T99:99:99+99:99";
+        return time.size() == shape.size() &&
+               std::equal(shape.begin(), shape.end(), time.begin(), [](char s, char t) {
+                   return s == '9' ? t >= '0' && t <= '9' : s == '+' ? t == '+' || t == '-' : s == t;
+               });
+    };
     for (const auto& e : journal.entries) {
-        EXPECT_TRUE(std::regex_match(e.time, time)) << e.time;
+        EXPECT_TRUE(isStamp(e.time)) << e.time;
         EXPECT_FALSE(e.user.empty());
         EXPECT_FALSE(e.host.empty());
         EXPECT_EQ(e.run, 1);
