@@ -1,6 +1,6 @@
 // The inventory held by the run that books into it: two runs at once never both save with one
-// booking lost, a run killed while it held the inventory does not keep it, nothing is saved over a
-// file that changed under the run, and LibreOffice sees the held workbook in use.
+// booking lost nor mix their journal lines, a run killed while it held the inventory does not keep it,
+// nothing is saved over a file that changed under the run, and LibreOffice sees the held workbook in use.
 
 #include "BatchProcess.h"
 #include "Untouched.h"
@@ -8,6 +8,7 @@
 #include "package/FileCalls.h"
 #include "package/LockFiles.h"
 #include "sheets/Error.h"
+#include "stock/JournalFile.h"
 #include "support/ErrorOf.h"
 #include "support/Python.h"
 #include "support/TestPaths.h"
@@ -48,6 +49,33 @@ std::string shapeOf(std::string text) {
 
 bool exitedWith(int status, int code) {
     return WIFEXITED(status) && WEXITSTATUS(status) == code;
+}
+
+std::vector<fs::path> paths(std::initializer_list<fs::path> list) {
+    return list;
+}
+
+// The orders of the runs in the inventory's journal, in the order they were written. Each run's
+// lines are expected whole (every marked line of its order) and in one piece, numbered in turn.
+std::vector<fs::path> journalledOrders(const fs::path& inventory) {
+    constexpr std::size_t kMarkedLines = 200; // of each large order
+    const auto contents = stock::JournalFile().read(inventory);
+    EXPECT_EQ(contents.damagedLines, 0) << "line " << contents.firstDamagedLine;
+    std::vector<fs::path> orders;
+    for (std::size_t at = 0; at < contents.entries.size(); at += kMarkedLines) {
+        const auto& first = contents.entries[at];
+        EXPECT_EQ(first.run, static_cast<int>(orders.size()) + 1);
+        const auto end = std::min(at + kMarkedLines, contents.entries.size());
+        EXPECT_EQ(end - at, kMarkedLines) << "the last run's lines are cut short";
+        for (std::size_t i = at; i < end; ++i) {
+            const auto& entry = contents.entries[i];
+            EXPECT_TRUE(entry.run == first.run && entry.orderFile == first.orderFile &&
+                        entry.time == first.time)
+                << "run " << first.run << " is broken up at journal entry " << i;
+        }
+        orders.push_back(first.orderFile);
+    }
+    return orders;
 }
 
 // The large workload, made once for the tests that run the batch tool on it, with the inventories
@@ -143,10 +171,15 @@ TEST_F(LargeInventory, TwoRunsAtOnceNeverLoseABooking) {
 
         const bool firstSaved = exitedWith(firstStatus, 0);
         const bool secondSaved = exitedWith(secondStatus, 0);
+        const auto journalled = journalledOrders(inventory);
         if (firstSaved && secondSaved) {
             ++bothSaved;
             bookingsFound += 2 * (result == firstThenSecond || result == secondThenFirst);
             EXPECT_TRUE(result == firstThenSecond || result == secondThenFirst) << "a booking was lost";
+            // The journal tells the runs in the order they saved.
+            ASSERT_EQ(journalled.size(), 2u);
+            EXPECT_EQ(result == firstThenSecond ? paths({order(1), order(2)}) : paths({order(2), order(1)}),
+                      journalled);
         } else if (firstSaved != secondSaved) {
             ++refused;
             const int saved = firstSaved ? first : second;
@@ -158,12 +191,14 @@ TEST_F(LargeInventory, TwoRunsAtOnceNeverLoseABooking) {
                 << errors;
             bookingsFound += result == (saved == 1 ? onlyFirst : onlySecond);
             EXPECT_EQ(result, saved == 1 ? onlyFirst : onlySecond);
+            EXPECT_EQ(journalled, paths({order(saved)}));
         } else {
             ADD_FAILURE() << "neither run saved: " << readFile(folder / "feil-1")
                           << readFile(folder / "feil-2");
         }
         // Neither run leaves its lock file or a temporary behind.
-        EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"Tulverkan.xlsx", "feil-1", "feil-2"}));
+        EXPECT_EQ(namesIn(folder),
+                  (std::vector<std::string>{"Tulverkan-logg.csv", "Tulverkan.xlsx", "feil-1", "feil-2"}));
         fs::remove_all(folder);
     }
     std::cout << pairs << " pairs of runs (" << 2 * pairs << " runs): " << bothSaved << " pairs both saved, "
@@ -173,6 +208,39 @@ TEST_F(LargeInventory, TwoRunsAtOnceNeverLoseABooking) {
     RecordProperty("bothSaved", bothSaved);
     RecordProperty("refused", refused);
     RecordProperty("bookingsFound", bookingsFound);
+}
+
+// Two runs started at once, the one refused started again when the other is done, as its message
+// tells the user: both bookings are saved and the journal holds each run's lines whole, in the order
+// the runs saved, never one run's lines among the other's.
+TEST_F(LargeInventory, TwoRunsAtOnceBothJournalledInTurn) {
+    const std::size_t firstThenSecond = bookedInTurn({1, 2});
+    const std::size_t secondThenFirst = bookedInTurn({2, 1});
+    std::mt19937 random(20261210);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const auto inventory = freshCopy("logg" + std::to_string(round));
+        const auto folder = inventory.parent_path();
+        const auto delay = std::chrono::milliseconds(random() % 50);
+        pid_t runs[2] = {startBatch(inventory, order(1), folder / "feil-1"), 0};
+        std::this_thread::sleep_for(delay);
+        runs[1] = startBatch(inventory, order(2), folder / "feil-2");
+        int statuses[2] = {waitFor(runs[0]), waitFor(runs[1])};
+        for (int i = 0; i < 2; ++i) {
+            if (exitedWith(statuses[i], 0)) continue;
+            const auto errors = folder / ("feil-" + std::to_string(i + 1));
+            ASSERT_NE(readFile(errors).find("arbeidsboken brukes av en annen Tulverkan-kjøring"),
+                      std::string::npos)
+                << readFile(errors);
+            statuses[i] = waitFor(startBatch(inventory, order(i + 1), errors));
+            ASSERT_TRUE(exitedWith(statuses[i], 0)) << readFile(errors);
+        }
+        const std::size_t result = contentHash(inventory);
+        ASSERT_TRUE(result == firstThenSecond || result == secondThenFirst) << "a booking was lost";
+        EXPECT_EQ(journalledOrders(inventory),
+                  result == firstThenSecond ? paths({order(1), order(2)}) : paths({order(2), order(1)}));
+        fs::remove_all(folder);
+    }
 }
 
 // Killed while it writes the new file, a run leaves its lock file and its temporary: the next run
@@ -203,7 +271,7 @@ TEST_F(LargeInventory, ARunKilledWhileSavingKeepsNothing) {
     const int status = waitFor(startBatch(inventory, order(1), folder.parent_path() / "feil"));
     EXPECT_TRUE(exitedWith(status, 0)) << readFile(folder.parent_path() / "feil");
     EXPECT_EQ(contentHash(inventory), booked);
-    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"Tulverkan.xlsx"});
+    EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"Tulverkan-logg.csv", "Tulverkan.xlsx"}));
 }
 
 // The booking's edits on the base workbook.

@@ -1,5 +1,6 @@
 // An inventory that someone else has open is refused when the run opens it, before the walk shows a
-// single warning, and nothing is saved; opened only to be read, it is not refused.
+// single warning and before its journal is read, and nothing is saved; opened only to be read, it is not
+// refused.
 
 #include "BookingHarness.h"
 
@@ -55,9 +56,10 @@ TEST(LockedInventory, IsRefusedBeforeTheFirstWarning) {
         stock::UpdateOptions options;
         options.defaultDir = dir.path().string() + "/";
         xlsx::Opener opener;
+        testsupport::MemoryJournal journal;
         std::string refusal;
         try {
-            stock::runUpdate(ui, opener, options);
+            stock::runUpdate(ui, opener, journal, options);
         } catch (const sheets::LockedError& error) {
             refusal = error.what();
         }
@@ -67,6 +69,9 @@ TEST(LockedInventory, IsRefusedBeforeTheFirstWarning) {
         EXPECT_EQ(ui.events, (std::vector<std::string>{"path", "choose " + options.defaultDir + "Data",
                                                        "busy", "path", "idle", "show " + order.string()}));
         EXPECT_EQ(testsupport::readFile(inventory), before);
+        // The journal is the holder's until the run holds the inventory.
+        EXPECT_EQ(journal.reads, 0);
+        EXPECT_EQ(journal.appends, 0);
         // Reading takes no hold and is refused by none: orders are opened so.
         EXPECT_EQ(xlsx::openWorkbook(inventory, sheets::OpenMode::ReadOnly)->sheetCount(), 4);
     }
