@@ -1,6 +1,6 @@
 #include "OdsReader.h"
 
-#include "DateSerial.h"
+#include "DateText.h"
 #include "ReadOnlyWorkbook.h"
 #include "ZipArchive.h"
 #include "sheets/Error.h"

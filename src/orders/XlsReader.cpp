@@ -1,6 +1,6 @@
 #include "XlsReader.h"
 
-#include "DateSerial.h"
+#include "DateText.h"
 #include "ReadOnlyWorkbook.h"
 #include "sheets/Error.h"
 
