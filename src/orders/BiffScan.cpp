@@ -1,6 +1,6 @@
 #include "BiffScan.h"
 
-#include "OleFile.h"
+#include "containers/OleReader.h"
 #include "sheets/DateFormat.h"
 #include "sheets/DateSerial.h"
 #include "sheets/Utf8.h"
@@ -101,7 +101,7 @@ std::string utf16ToUtf8(const std::u16string& units) {
 // A BIFF5 text in the workbook's code page; bytes the code page does not have are taken as Latin-1,
 // so that what reaches the sheet is always UTF-8.
 std::string legacyText(std::string_view bytes, int codePage) {
-    if (auto text = codePageToUtf8(bytes, codePage)) return std::move(*text);
+    if (auto text = containers::codePageToUtf8(bytes, codePage)) return std::move(*text);
     std::string out;
     for (unsigned char c : bytes)
         sheets::appendUtf8(out, c);

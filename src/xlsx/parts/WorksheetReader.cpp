@@ -548,7 +548,8 @@ void readWorksheet(SheetStore& store) {
         store.place.fail(kCannotRead, "delen er for stor");
     dom::refuseDocumentType(store.xml, store.place);
     // A cell takes about as many bytes in the store as in the XML: a large sheet's cells get an arena.
-    if (store.xml.size() >= kArenaFrom) store.cellArena = std::make_unique<LargeArena>(kArenaChunk);
+    if (store.xml.size() >= kArenaFrom)
+        store.cellArena = std::make_unique<containers::LargeArena>(kArenaChunk);
     Reader(store).run();
 }
 
