@@ -1,7 +1,7 @@
 #include "parts/WorksheetPart.h"
 
+#include "containers/LargeBuffer.h"
 #include "formula/CellRef.h"
-#include "package/LargeBuffer.h"
 #include "parts/WorksheetStore.h"
 #include "sheets/Error.h"
 #include "xml/XmlScan.h"
@@ -99,7 +99,7 @@ public:
         auto sheetData = findStartTag(frame, "sheetData", {});
         if (!sheetData) m_store.place.fail(kCannotSave, "<sheetData> mangler i delen");
         std::string out;
-        reserveLarge(out, frame.size() + xml.size() + xml.size() / 16);
+        containers::reserveLarge(out, frame.size() + xml.size() + xml.size() / 16);
         if (sheetData->tag.selfClosing) {
             std::size_t slash = sheetData->end - 2;
             std::size_t mark = out.size();

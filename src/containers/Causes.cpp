@@ -1,9 +1,9 @@
-#include "package/Causes.h"
+#include "containers/Causes.h"
 
 #include <cerrno>
 #include <cstring>
 
-namespace xlsx {
+namespace containers {
 
 std::string systemCause(int error) {
     switch (error) {
@@ -70,4 +70,4 @@ std::string zipCause(int code) {
     return cause;
 }
 
-} // namespace xlsx
+} // namespace containers

@@ -5,7 +5,7 @@
 #include <string>
 #include <zip.h>
 
-namespace xlsx {
+namespace containers {
 
 // errno values: "disken er full", "ingen tilgang" ...; others as "systemfeil (<strerror>)".
 std::string systemCause(int error);
@@ -13,4 +13,4 @@ std::string systemCause(int error);
 std::string zipCause(zip_error_t* error);
 std::string zipCause(int code);
 
-} // namespace xlsx
+} // namespace containers
