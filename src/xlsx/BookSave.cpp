@@ -65,7 +65,7 @@ void Book::writeChangedSheets(bool rowsInserted) {
         }
         if (rowsInserted) {
             hooks.rewriteFormula = [&](std::string_view formula) {
-                auto shifted = shiftFormula(formula, context);
+                auto shifted = m_shiftedFormulas.take(sheet->index(), formula, context);
                 touched = touched || shifted.has_value();
                 return shifted;
             };
@@ -226,6 +226,7 @@ void Book::save() {
     m_changed = false;
     m_evaluator.reset();
     m_cells.reset();
+    m_shiftedFormulas.forget();
     m_planner.reset();
     m_inPlanner.clear();
     load();

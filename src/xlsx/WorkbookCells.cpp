@@ -7,8 +7,9 @@
 namespace xlsx {
 
 WorkbookCells::WorkbookCells(std::vector<Sheet> sheets, const std::vector<DefinedName>& names, bool date1904,
-                             Calculation& calculation)
-    : m_sheets(std::move(sheets)), m_names(names), m_date1904(date1904), m_calculation(calculation) {
+                             Calculation& calculation, ShiftedFormulas& shifted)
+    : m_sheets(std::move(sheets)), m_names(names), m_date1904(date1904), m_calculation(calculation),
+      m_shifted(shifted) {
     for (const auto& sheet : m_sheets)
         m_sheetOrder.push_back(sheet.name);
 }
@@ -28,8 +29,12 @@ std::string WorkbookCells::moved(int sheet, std::string_view formula) const {
                     return s.shift;
             return nullptr;
         }};
-    auto shifted = shiftFormula(formula, context);
-    return shifted ? std::move(*shifted) : std::string(formula);
+    if (sheet < 0) {
+        auto shifted = shiftFormula(formula, context);
+        return shifted ? std::move(*shifted) : std::string(formula);
+    }
+    const auto& shifted = m_shifted.shifted(sheet, formula, context);
+    return shifted ? *shifted : std::string(formula);
 }
 
 void WorkbookCells::complete(int sheet, std::uint32_t row, std::uint32_t column, std::uint32_t originalRow,

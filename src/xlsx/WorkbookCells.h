@@ -9,6 +9,7 @@
 #include "eval/EvalSource.h"
 #include "formula/RecalcPlanner.h"
 #include "formula/RowShift.h"
+#include "formula/ShiftedFormulas.h"
 #include "parts/TablePart.h"
 #include "parts/WorkbookPart.h"
 #include "parts/WorksheetPart.h"
@@ -30,8 +31,9 @@ public:
         std::function<std::vector<TableDefinition>()> tables;
     };
 
+    // Formulas moved to the current rows are kept in `shifted`, for the save to write.
     WorkbookCells(std::vector<Sheet> sheets, const std::vector<DefinedName>& names, bool date1904,
-                  Calculation& calculation);
+                  Calculation& calculation, ShiftedFormulas& shifted);
 
     // Results computed here count as current for the planner too, once there is one.
     void setPlanner(RecalcPlanner* planner) { m_planner = planner; }
@@ -71,6 +73,7 @@ private:
     const std::vector<DefinedName>& m_names;
     bool m_date1904;
     Calculation& m_calculation;
+    ShiftedFormulas& m_shifted;
     RecalcPlanner* m_planner = nullptr;
     mutable std::string m_formula, m_nameFormula;
     mutable std::vector<std::optional<std::vector<TableDefinition>>> m_tables; // by sheet, once read
