@@ -114,7 +114,7 @@ private:
     std::unique_ptr<RecalcPlanner> m_planner;
     std::vector<bool> m_inPlanner; // per sheet: its formulas are in the planner
     mutable std::vector<std::optional<SheetBytes>> m_sheetBytes;
-    // Formulas moved while computing, kept for the save; forgotten at every insertion.
+    // Formulas moved while the save computes, kept for its writing; forgotten at every insertion.
     ShiftedFormulas m_shiftedFormulas;
     std::unique_ptr<WorkbookCells> m_cells;
     std::unique_ptr<eval::Evaluator> m_evaluator;

@@ -157,6 +157,8 @@ void Book::inserted(const Sheet& sheet, std::uint32_t above) {
 
 bool Book::computeResults() {
     bool all = true;
+    // No insertion follows before the save writes: what is moved to compute is kept for writing.
+    m_shiftedFormulas.startKeeping();
     for (const auto& sheet : m_sheets) {
         if (sheet->kind() != SheetKind::Worksheet) continue;
         // An unparsed sheet has nothing stale: whatever could read a change joined the planner. Under a

@@ -20,21 +20,20 @@ bool WorkbookCells::rowsInserted() const {
     return false;
 }
 
+ShiftContext WorkbookCells::shiftContext(int sheet) const {
+    return {sheet >= 0 ? std::string_view(m_sheets[static_cast<std::size_t>(sheet)].name)
+                       : std::string_view(),
+            &m_sheetOrder, [this](std::string_view name) -> const RowShift* {
+                for (const auto& s : m_sheets)
+                    if (s.shift && !s.shift->empty() && sheets::equalIgnoringAsciiCase(s.name, name))
+                        return s.shift;
+                return nullptr;
+            }};
+}
+
 std::string WorkbookCells::moved(int sheet, std::string_view formula) const {
-    ShiftContext context{
-        sheet >= 0 ? std::string_view(m_sheets[static_cast<std::size_t>(sheet)].name) : std::string_view(),
-        &m_sheetOrder, [this](std::string_view name) -> const RowShift* {
-            for (const auto& s : m_sheets)
-                if (s.shift && !s.shift->empty() && sheets::equalIgnoringAsciiCase(s.name, name))
-                    return s.shift;
-            return nullptr;
-        }};
-    if (sheet < 0) {
-        auto shifted = shiftFormula(formula, context);
-        return shifted ? std::move(*shifted) : std::string(formula);
-    }
-    const auto& shifted = m_shifted.shifted(sheet, formula, context);
-    return shifted ? *shifted : std::string(formula);
+    auto shifted = shiftFormula(formula, shiftContext(sheet));
+    return shifted ? std::move(*shifted) : std::string(formula);
 }
 
 void WorkbookCells::complete(int sheet, std::uint32_t row, std::uint32_t column, std::uint32_t originalRow,
@@ -65,11 +64,16 @@ void WorkbookCells::complete(int sheet, std::uint32_t row, std::uint32_t column,
         cell.anchorColumn = withText.anchorColumn;
     }
     if (cell.current || !rowsInserted()) return;
-    std::string text(cell.formula);
-    if (cell.anchorRow != originalRow || cell.anchorColumn != column)
-        text = translateFormula(text, static_cast<int>(originalRow) - static_cast<int>(cell.anchorRow),
-                                static_cast<int>(column) - static_cast<int>(cell.anchorColumn));
-    m_formula = moved(sheet, text);
+    if (cell.anchorRow != originalRow || cell.anchorColumn != column) {
+        m_formula =
+            moved(sheet, translateFormula(cell.formula,
+                                          static_cast<int>(originalRow) - static_cast<int>(cell.anchorRow),
+                                          static_cast<int>(column) - static_cast<int>(cell.anchorColumn)));
+    } else {
+        // The cell's own text, as the save writes it moved: kept for the save.
+        auto shifted = m_shifted.shift(sheet, originalRow, column, cell.formula, shiftContext(sheet));
+        m_formula = shifted ? std::move(*shifted) : std::string(cell.formula);
+    }
     cell.formula = m_formula;
     cell.anchorRow = row;
     cell.anchorColumn = column;

@@ -63,6 +63,7 @@ private:
     // value unless formulaTexts), else its text moved to the current rows (see the header comment).
     void complete(int sheet, std::uint32_t row, std::uint32_t column, std::uint32_t originalRow,
                   bool formulaTexts, eval::SourceCell& cell) const;
+    ShiftContext shiftContext(int sheet) const;
     std::string moved(int sheet, std::string_view formula) const;
     const std::vector<TableDefinition>& tablesOf(int sheet) const;
     // Where the table stands now: rows inserted inside it made it grow, above it moved it.

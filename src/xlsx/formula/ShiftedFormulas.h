@@ -1,39 +1,51 @@
 #pragma once
 
-// Formula texts moved to the current rows, kept from the computation to the save. After insertions a
-// formula is moved once so that the evaluator can compute it and the save would move it again for
-// writing; the text and the shifts are the same both times, so the second move is looked up instead.
+// Formula texts moved to the current rows, kept from the save's computation to its writing. After
+// insertions a formula is moved so that the evaluator can compute it, and the save would move the same
+// text by the same insertions again to write it; the second move is looked up instead. Kept compactly
+// per cell and let go sheet by sheet, since a workbook may hold a formula on every row.
 
 #include "formula/ReferenceShifter.h"
 
-#include <cstddef>
-#include <functional>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace xlsx {
 
 class ShiftedFormulas {
 public:
-    // `formula` of sheet `sheet` (its index; the context names the same sheet) moved by the insertions
-    // made so far: nullopt when no reference moves. Kept until taken or forgotten.
-    const std::optional<std::string>& shifted(int sheet, std::string_view formula,
-                                              const ShiftContext& context);
-    // The same, handed over: a formula moved before is not kept longer, one never moved is moved now.
-    std::optional<std::string> take(int sheet, std::string_view formula, const ShiftContext& context);
-    // Rows were inserted (or the shifts started again): every kept text is out of date.
-    void forget() { m_bySheet.clear(); }
+    // From now until forget(), formulas moved through shift() are kept.
+    void startKeeping() { m_keeping = true; }
+    // Rows were inserted or the workbook starts again: every kept text is out of date.
+    void forget();
+
+    // The formula of the cell (its row as read) moved by the insertions made so far: nullopt when no
+    // reference moves. Kept while keeping.
+    std::optional<std::string> shift(int sheet, std::uint32_t originalRow, std::uint32_t column,
+                                     std::string_view formula, const ShiftContext& context);
+    // The same, taken from what was kept when the cell's formula is the one moved then; else moved now.
+    std::optional<std::string> take(int sheet, std::uint32_t originalRow, std::uint32_t column,
+                                    std::string_view formula, const ShiftContext& context);
+    // The sheet is written: what was kept for it is let go.
+    void release(int sheet);
 
 private:
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    struct Kept {
+        std::uint64_t cell;
+        std::size_t formulaHash; // of the text moved, so that a cell whose formula changed is moved anew
+        bool changed;
+        bool taken = false;
+        std::string text;
     };
-    using Texts = std::unordered_map<std::string, std::optional<std::string>, Hash, std::equal_to<>>;
-    std::vector<Texts> m_bySheet;
+    struct Sheet {
+        std::vector<Kept> kept;
+        bool sorted = true;
+    };
+    std::vector<Sheet> m_sheets;
+    bool m_keeping = false;
 };
 
 } // namespace xlsx
