@@ -255,7 +255,7 @@ private:
             const StoredFormula& formula = m_store.formulas[cell.formula];
             std::optional<std::string> text;
             if (m_hooks.rewriteFormula && formula.kind != StoredFormula::Kind::SharedChild)
-                text = m_hooks.rewriteFormula(m_store.formulaText(formula));
+                text = m_hooks.rewriteFormula(row.original, cell.column, m_store.formulaText(formula));
             bool drop = m_hooks.dropCachedResult && m_hooks.dropCachedResult(number, cell.column);
             const eval::Value* computed =
                 !drop && m_hooks.computedResult ? m_hooks.computedResult(row.original, cell.column) : nullptr;
