@@ -1,7 +1,9 @@
 #include "BiffScan.h"
 
-#include "OleFile.h"
+#include "containers/OleReader.h"
 #include "sheets/DateFormat.h"
+#include "sheets/DateSerial.h"
+#include "sheets/Utf8.h"
 
 #include <algorithm>
 #include <cstring>
@@ -34,10 +36,6 @@ enum RecordType : std::uint16_t {
     kFormat = 0x041E,
     kBof = 0x0809,
 };
-
-// Days from 1900-01-01 (serial 1) to 1904-01-01 (serial 0 of the 1904 system), as the spreadsheet
-// counts them.
-constexpr double k1904Offset = 1462;
 
 std::uint16_t le16(std::string_view bytes, std::size_t at) {
     return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
@@ -85,24 +83,6 @@ std::string_view errorLiteral(std::uint8_t code) {
     }
 }
 
-void appendUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | c >> 6);
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | c >> 12);
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | c >> 18);
-        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 std::string utf16ToUtf8(const std::u16string& units) {
     std::string out;
     out.reserve(units.size());
@@ -113,7 +93,7 @@ std::string utf16ToUtf8(const std::u16string& units) {
             c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
         else if (c >= 0xD800 && c < 0xE000)
             c = 0xFFFD;
-        appendUtf8(c, out);
+        sheets::appendUtf8(out, c);
     }
     return out;
 }
@@ -121,10 +101,10 @@ std::string utf16ToUtf8(const std::u16string& units) {
 // A BIFF5 text in the workbook's code page; bytes the code page does not have are taken as Latin-1,
 // so that what reaches the sheet is always UTF-8.
 std::string legacyText(std::string_view bytes, int codePage) {
-    if (auto text = codePageToUtf8(bytes, codePage)) return std::move(*text);
+    if (auto text = containers::codePageToUtf8(bytes, codePage)) return std::move(*text);
     std::string out;
     for (unsigned char c : bytes)
-        appendUtf8(c, out);
+        sheets::appendUtf8(out, c);
     return out;
 }
 
@@ -340,7 +320,7 @@ private:
 
     sheets::CellValue number(double value, std::uint16_t xf) const {
         if (!isDate(xf)) return sheets::CellValue::ofNumber(value);
-        return sheets::CellValue::ofDateTime(m_book.date1904 ? value + k1904Offset : value);
+        return sheets::CellValue::ofDateTime(sheets::toDate1900(value, m_book.date1904));
     }
 
     void readSheets() {

@@ -1,9 +1,7 @@
 #include "OdsReader.h"
 
-#include "DateSerial.h"
+#include "DateText.h"
 #include "ReadOnlyWorkbook.h"
-#include "ZipArchive.h"
-#include "sheets/Error.h"
 
 #include <pugixml.hpp>
 
@@ -15,8 +13,8 @@ namespace orders {
 
 namespace {
 
-constexpr int kMaxRow = 1048576;
-constexpr int kMaxColumn = 16384;
+using sheets::kMaxColumn;
+using sheets::kMaxRow;
 
 constexpr const char* kOfficeNs = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
 constexpr const char* kTableNs = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
@@ -57,15 +55,14 @@ private:
                 m_config = "config";
 };
 
-pugi::xml_document parse(const std::filesystem::path& path, const std::string& xml, const char* part) {
+pugi::xml_document parse(const sheets::Place& place, const std::string& xml) {
     pugi::xml_document document;
     // Blank text between elements of a paragraph is text; pugixml drops it unless asked.
     const auto result =
         document.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata);
     if (!result)
-        throw sheets::Error("Kan ikke lese .ods-arbeidsboken " + quoted(path) + ": " + part +
-                            " er ugyldig XML (" + result.description() + ", posisjon " +
-                            std::to_string(result.offset) + ")");
+        place.fail(sheets::kCannotRead, "ugyldig XML (" + std::string(result.description()) + ", posisjon " +
+                                            std::to_string(result.offset) + ")");
     return document;
 }
 
@@ -268,27 +265,25 @@ std::string activeTable(pugi::xml_node root) {
 
 } // namespace
 
-std::unique_ptr<sheets::Workbook> readOds(const std::filesystem::path& path) {
-    ZipArchive zip(path, ".ods");
-    if (zip.isEncrypted())
-        failOpen(path,
-                 "arbeidsboken er beskyttet med passord; fjern passordet i regnearkprogrammet og lagre den "
-                 "på nytt");
+std::unique_ptr<sheets::Workbook> readOds(const containers::ZipReader& zip) {
+    const auto& place = zip.place();
+    // Workbooks saved with a password list encryption data in their manifest.
+    if (auto manifest = zip.read("META-INF/manifest.xml");
+        manifest && manifest->find(":encryption-data") != std::string::npos)
+        place.fail(sheets::kCannotOpen, "arbeidsboken er beskyttet med passord; fjern passordet i "
+                                        "regnearkprogrammet og lagre den på nytt");
     auto content = zip.read("content.xml");
-    if (!content)
-        throw sheets::Error("Kan ikke lese .ods-arbeidsboken " + quoted(path) + ": content.xml mangler");
-    auto book = std::make_unique<ReadOnlyWorkbook>(path, ".ods");
+    if (!content) place.withPart("content.xml").fail(sheets::kCannotRead, "delen finnes ikke");
+    auto book = std::make_unique<ReadOnlyWorkbook>(place.file, ".ods");
     {
-        auto document = parse(path, *content, "content.xml");
+        auto document = parse(place.withPart("content.xml"), *content);
         content.reset();
         auto root = document.document_element();
         ContentReader(*book, root).read(root);
     }
-    if (book->sheetCount() == 0)
-        throw sheets::Error("Kan ikke lese .ods-arbeidsboken " + quoted(path) +
-                            ": arbeidsboken har ingen ark");
+    if (book->sheetCount() == 0) place.fail(sheets::kCannotRead, "arbeidsboken har ingen ark");
     if (auto settings = zip.read("settings.xml")) {
-        auto document = parse(path, *settings, "settings.xml");
+        auto document = parse(place.withPart("settings.xml"), *settings);
         const auto active = activeTable(document.document_element());
         for (int index = 1; index <= book->sheetCount(); ++index)
             if (book->sheet(index).name() == active)

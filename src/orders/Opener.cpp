@@ -2,15 +2,12 @@
 
 #include "BiffScan.h"
 #include "OdsReader.h"
-#include "OleFile.h"
-#include "ReadOnlyWorkbook.h"
 #include "XlsReader.h"
-#include "ZipArchive.h"
-#include "sheets/Error.h"
+#include "containers/OleReader.h"
+#include "containers/ZipReader.h"
+#include "sheets/Place.h"
 #include "xlsx/XlsxWorkbook.h"
 
-#include <algorithm>
-#include <array>
 #include <fstream>
 
 namespace orders {
@@ -19,7 +16,6 @@ namespace {
 
 enum class Content { ForTheEngine, Ole, BareBiff, Ods, Text, Other };
 
-constexpr std::array<unsigned char, 8> kOleMagic{0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 constexpr const char* kPasswordCause =
     "arbeidsboken er beskyttet med passord; fjern passordet i regnearkprogrammet og lagre den på nytt";
 
@@ -43,13 +39,31 @@ bool isText(const std::string& head) {
     return true;
 }
 
-bool isOpenDocumentSpreadsheet(const std::string& mimeType) {
-    return mimeType == "application/vnd.oasis.opendocument.spreadsheet" ||
-           mimeType == "application/vnd.oasis.opendocument.spreadsheet-template";
+[[noreturn]] void failOpen(const std::filesystem::path& path, const std::string& cause) {
+    sheets::Place{path}.fail(sheets::kCannotOpen, cause);
+}
+
+// An OpenDocument package names its type in its entry "mimetype"; the zip is kept open for the reader
+// when it is a spreadsheet's.
+std::unique_ptr<containers::ZipReader> openDocumentSpreadsheet(const std::filesystem::path& path) {
+    int error = 0;
+    auto zip = containers::ZipReader::open(path, containers::nameAsStored, error);
+    if (!zip) return nullptr;
+    const auto index = zip->find("mimetype");
+    // A type is a short text; anything longer is no type of ours.
+    constexpr std::uint64_t kLongestType = 128;
+    const auto size = index ? zip->declaredSize(*index) : std::nullopt;
+    if (!size || *size > kLongestType) return nullptr;
+    const auto type = zip->read(*index, "mimetype");
+    if (type != "application/vnd.oasis.opendocument.spreadsheet" &&
+        type != "application/vnd.oasis.opendocument.spreadsheet-template")
+        return nullptr;
+    return zip;
 }
 
 // Files the engine has its own words for (missing, a folder, empty, a zip) go to it.
-Content sniff(const std::filesystem::path& path, std::string& head) {
+Content sniff(const std::filesystem::path& path, std::string& head,
+              std::unique_ptr<containers::ZipReader>& ods) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return Content::ForTheEngine;
     std::ifstream in(path, std::ios::binary);
@@ -58,13 +72,10 @@ Content sniff(const std::filesystem::path& path, std::string& head) {
     head.resize(static_cast<std::size_t>(in.gcount()));
     if (!in.eof() && !in) return Content::ForTheEngine;
     if (head.empty()) return Content::ForTheEngine;
-    if (head.size() >= kOleMagic.size() &&
-        std::equal(kOleMagic.begin(), kOleMagic.end(), head.begin(),
-                   [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); }))
-        return Content::Ole;
+    if (containers::hasOleSignature(head)) return Content::Ole;
     if (head.starts_with("PK")) {
-        auto mimeType = zipMimeType(path);
-        return mimeType && isOpenDocumentSpreadsheet(*mimeType) ? Content::Ods : Content::ForTheEngine;
+        ods = openDocumentSpreadsheet(path);
+        return ods ? Content::Ods : Content::ForTheEngine;
     }
     if (isBareBiff(head)) return Content::BareBiff;
     return isText(head) ? Content::Text : Content::Other;
@@ -72,8 +83,9 @@ Content sniff(const std::filesystem::path& path, std::string& head) {
 
 void refuseWriting(const std::filesystem::path& path, sheets::OpenMode mode, const char* format) {
     if (mode != sheets::OpenMode::ReadWrite) return;
-    throw sheets::Error("Kan ikke åpne " + quoted(path) + " for endring: arbeidsboken er i " + format +
-                        "-formatet, som bare kan leses her; lagre den som .xlsx i regnearkprogrammet først");
+    failOpen(path, "arbeidsboken er i " + std::string(format) +
+                       "-formatet, som bare kan leses her, ikke endres; lagre den som .xlsx i "
+                       "regnearkprogrammet først");
 }
 
 // A damaged .xls may leave its reader without any sheet; a workbook has at least one, and the run
@@ -89,15 +101,18 @@ std::unique_ptr<sheets::Workbook> requireSheets(std::unique_ptr<sheets::Workbook
 }
 
 std::unique_ptr<sheets::Workbook> openCompound(const std::filesystem::path& path, sheets::OpenMode mode) {
-    auto ole = OleFile::open(path);
+    auto ole = containers::OleReader::open(path);
     if (!ole) failOpen(path, "filen er en skadet OLE-fil");
-    if (ole->hasStream("EncryptedPackage")) failOpen(path, kPasswordCause);
-    const char* streamName = ole->hasStream("Workbook") ? "Workbook"
-                             : ole->hasStream("Book")   ? "Book"
-                                                        : nullptr;
-    if (!streamName)
+    switch (containers::contentOf(*ole)) {
+    case containers::CompoundContent::EncryptedWorkbook:
+        failOpen(path, kPasswordCause);
+    case containers::CompoundContent::Other:
         failOpen(path, "filen er et OLE-dokument uten arbeidsbok (for eksempel et tekstdokument), ikke en "
                        "arbeidsbok");
+    case containers::CompoundContent::LegacyWorkbook:
+        break;
+    }
+    const char* streamName = containers::legacyWorkbookStream(*ole);
     refuseWriting(path, mode, ".xls");
     auto stream = ole->readStream(streamName);
     if (!stream) failOpen(path, "filen er en skadet OLE-fil: arbeidsboken kan ikke leses til endes");
@@ -129,14 +144,15 @@ std::unique_ptr<sheets::Workbook> openBareBiff(const std::filesystem::path& path
 
 std::unique_ptr<sheets::Workbook> openWorkbook(const std::filesystem::path& path, sheets::OpenMode mode) {
     std::string head;
-    switch (sniff(path, head)) {
+    std::unique_ptr<containers::ZipReader> ods;
+    switch (sniff(path, head, ods)) {
     case Content::Ole:
         return openCompound(path, mode);
     case Content::BareBiff:
         return openBareBiff(path, mode, head);
     case Content::Ods:
         refuseWriting(path, mode, ".ods");
-        return readOds(path);
+        return readOds(*ods);
     case Content::Text:
         failOpen(path, "filen er en tekstfil (for eksempel .csv), ikke en arbeidsbok; åpne den i "
                        "regnearkprogrammet og lagre den som .xlsx");

@@ -1,38 +1,18 @@
 #include "ReadOnlyWorkbook.h"
 
-#include "sheets/Error.h"
-
 #include <algorithm>
 
 namespace orders {
-
-namespace {
-
-// No format has larger sheets than the newest spreadsheet's.
-constexpr int kMaxRow = 1048576;
-constexpr int kMaxColumn = 16384;
-
-} // namespace
-
-std::string quoted(const std::filesystem::path& path) {
-    return "«" + path.string() + "»";
-}
-
-void failOpen(const std::filesystem::path& path, const std::string& cause) {
-    throw sheets::Error("Kan ikke åpne " + quoted(path) + ": " + cause);
-}
 
 void ReadOnlySheet::check(int row, int column) const {
     if (m_kind != SheetKind::Worksheet) {
         const char* what = m_kind == SheetKind::Chartsheet   ? "et diagramark"
                            : m_kind == SheetKind::Macrosheet ? "et makroark"
                                                              : "ikke et regneark";
-        throw sheets::Error("Arket «" + m_name + "» i " + m_book.fileName() + " er " + what +
-                            " og har ingen celler");
+        place().fail(sheets::kCannotRead, std::string("arket er ") + what + " og har ingen celler");
     }
     if (row < 1 || row > m_maxRow || column < 1 || column > m_maxColumn)
-        throw sheets::Error("Ugyldig celle (rad " + std::to_string(row) + ", kolonne " +
-                            std::to_string(column) + ") på arket «" + m_name + "» i " + m_book.fileName());
+        place().fail(sheets::kCannotRead, sheets::outOfSheet(row, column, m_maxRow, m_maxColumn));
 }
 
 sheets::CellValue ReadOnlySheet::cell(int row, int column) const {
@@ -62,29 +42,29 @@ void ReadOnlySheet::addRows(int first, int last, std::vector<ColumnRun> runs) {
     m_rows.push_back({first, last, std::move(runs)});
 }
 
+sheets::Place ReadOnlySheet::place() const {
+    return m_book.place().withSheet(m_name);
+}
+
 void ReadOnlySheet::refuseChange() const {
-    m_book.refuseChange();
+    m_book.refuseChange(place(), sheets::kCannotWrite);
 }
 
 sheets::Worksheet& ReadOnlyWorkbook::sheet(int index) {
     if (index < 1 || index > sheetCount())
-        throw sheets::Error("Arbeidsboken " + fileName() + " har ikke noe ark nummer " +
-                            std::to_string(index));
+        place().fail(sheets::kCannotRead, "arbeidsboken har ikke noe ark nummer " + std::to_string(index));
     return *m_sheets[static_cast<std::size_t>(index - 1)];
 }
 
 ReadOnlySheet& ReadOnlyWorkbook::addSheet(std::string name, SheetKind kind, int maxRow, int maxColumn) {
-    return *m_sheets.emplace_back(std::make_unique<ReadOnlySheet>(
-        *this, std::move(name), kind, std::min(maxRow, kMaxRow), std::min(maxColumn, kMaxColumn)));
+    // No format has larger sheets than the newest spreadsheet's.
+    return *m_sheets.emplace_back(std::make_unique<ReadOnlySheet>(*this, std::move(name), kind,
+                                                                  std::min(maxRow, sheets::kMaxRow),
+                                                                  std::min(maxColumn, sheets::kMaxColumn)));
 }
 
-std::string ReadOnlyWorkbook::fileName() const {
-    return quoted(m_path);
-}
-
-void ReadOnlyWorkbook::refuseChange() const {
-    throw sheets::Error("Arbeidsboken " + fileName() + " er i " + m_formatName +
-                        "-formatet og er åpnet bare for lesing; den kan ikke endres");
+void ReadOnlyWorkbook::refuseChange(const sheets::Place& where, std::string_view action) const {
+    where.fail(action, "arbeidsboken er i " + m_formatName + "-formatet og er åpnet bare for lesing");
 }
 
 } // namespace orders

@@ -3,6 +3,7 @@
 // A workbook read whole from a file of another format and served read-only through the contract.
 // Cells are held as runs: a value repeated over many rows or columns is held once.
 
+#include "sheets/Place.h"
 #include "sheets/Workbook.h"
 
 #include <deque>
@@ -37,6 +38,8 @@ public:
     void setNumber(int, int, double) override { refuseChange(); }
     void insertRow(int, sheets::CopyOrigin) override { refuseChange(); }
 
+    sheets::Place place() const;
+
     // Rows first..last hold the runs, in increasing column order without overlap. Blocks are added
     // in increasing row order without overlap.
     void addRows(int first, int last, std::vector<ColumnRun> runs);
@@ -69,7 +72,7 @@ public:
     int sheetCount() const override { return static_cast<int>(m_sheets.size()); }
     sheets::Worksheet& sheet(int index) override;
     sheets::Worksheet& activeSheet() override { return *m_sheets.at(m_active); }
-    void save() override { refuseChange(); }
+    void save() override { refuseChange(place(), sheets::kCannotSave); }
 
     ReadOnlySheet& addSheet(std::string name, SheetKind kind, int maxRow, int maxColumn);
     // 0-based; an index past the sheets leaves the first one active.
@@ -79,8 +82,9 @@ public:
     // Keeps a text for the life of the workbook; cell values point into it.
     std::string_view keep(std::string text) { return m_texts.emplace_back(std::move(text)); }
 
-    std::string fileName() const;
-    [[noreturn]] void refuseChange() const;
+    sheets::Place place() const { return sheets::Place{m_path}; }
+    // Throws sheets::Error: a workbook of this format is read-only.
+    [[noreturn]] void refuseChange(const sheets::Place& where, std::string_view action) const;
 
 private:
     std::filesystem::path m_path;
@@ -89,11 +93,5 @@ private:
     std::size_t m_active = 0;
     std::deque<std::string> m_texts;
 };
-
-// "«path»", as every message names a file.
-std::string quoted(const std::filesystem::path& path);
-
-// Throws sheets::Error "Kan ikke åpne «path»: cause".
-[[noreturn]] void failOpen(const std::filesystem::path& path, const std::string& cause);
 
 } // namespace orders

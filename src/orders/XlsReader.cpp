@@ -1,8 +1,7 @@
 #include "XlsReader.h"
 
-#include "DateSerial.h"
+#include "DateText.h"
 #include "ReadOnlyWorkbook.h"
-#include "sheets/Error.h"
 
 #include <freexl.h>
 
@@ -70,9 +69,7 @@ private:
     void check(int code) const {
         if (code != FREEXL_OK) fail(code);
     }
-    [[noreturn]] void fail(int code) const {
-        throw sheets::Error("Kan ikke lese .xls-arbeidsboken " + quoted(m_path) + ": " + causeOf(code));
-    }
+    [[noreturn]] void fail(int code) const { sheets::Place{m_path}.fail(sheets::kCannotRead, causeOf(code)); }
 
     std::filesystem::path m_path;
     const void* m_handle = nullptr;

@@ -1,10 +1,10 @@
 #include "sheets/CellText.h"
 
+#include "sheets/DateSerial.h"
 #include "sheets/Error.h"
 
 #include <array>
 #include <charconv>
-#include <chrono>
 #include <cmath>
 
 namespace sheets {
@@ -20,24 +20,12 @@ void appendPadded(long value, int width, std::string& out) {
     out.append(digits.data(), end);
 }
 
-struct CivilDate {
-    long year;
-    unsigned month;
-    unsigned day;
-};
-
-// Day numbers as the spreadsheet counts them in the 1900 system. From 61 on they agree with the
-// platform's date type (day 0 = 1899-12-30). Below that the spreadsheet counts the non-existent
-// 1900-02-29 as day 60, so days 1..59 are one day later than the platform's; we show what the
-// spreadsheet shows, 29.02.1900 included.
+// Days as the spreadsheet counts them in the 1900 system. From 61 on they agree with the platform's
+// count; below that the spreadsheet counts the non-existent 1900-02-29 as day 60, which we show as it
+// does, and before day 1, which it has no date for, the platform's dates stand.
 CivilDate civilDate(long days) {
-    using namespace std::chrono;
-    if (days == 60) return {1900, 2, 29};
-    sys_days base =
-        (days >= 1 && days < 60) ? sys_days{1899y / December / 31} : sys_days{1899y / December / 30};
-    year_month_day ymd{base + std::chrono::days{days}};
-    return {static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
-            static_cast<unsigned>(ymd.day())};
+    if (days >= 1 && days <= 60) return *dateOf(static_cast<double>(days), false);
+    return platformDate(days);
 }
 
 void appendDate(const CivilDate& date, const std::string& pattern, std::string& out) {

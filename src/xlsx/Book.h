@@ -10,6 +10,7 @@
 #include "eval/Evaluator.h"
 #include "formula/RecalcPlanner.h"
 #include "formula/ReferenceShifter.h"
+#include "formula/ShiftedFormulas.h"
 #include "package/InventoryHold.h"
 #include "package/Package.h"
 #include "package/Relationships.h"
@@ -113,6 +114,8 @@ private:
     std::unique_ptr<RecalcPlanner> m_planner;
     std::vector<bool> m_inPlanner; // per sheet: its formulas are in the planner
     mutable std::vector<std::optional<SheetBytes>> m_sheetBytes;
+    // Formulas moved while the save computes, kept for its writing; forgotten at every insertion.
+    ShiftedFormulas m_shiftedFormulas;
     std::unique_ptr<WorkbookCells> m_cells;
     std::unique_ptr<eval::Evaluator> m_evaluator;
     // The areas of the pivot tables on each sheet (by index), as the file has them; read when needed.

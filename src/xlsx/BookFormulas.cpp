@@ -67,7 +67,7 @@ eval::Evaluator& Book::evaluator() {
                               [s = sheet.get()]() -> WorksheetPart& { return s->part(); }, &sheet->shift(),
                               [this, s = sheet.get()] { return readTables(*s); }});
         m_cells = std::make_unique<WorkbookCells>(std::move(sheets), m_workbook->definedNames(),
-                                                  m_workbook->date1904(), *m_calculation);
+                                                  m_workbook->date1904(), *m_calculation, m_shiftedFormulas);
         m_cells->setPlanner(m_planner.get());
         m_evaluator = std::make_unique<eval::Evaluator>(*m_cells);
     }
@@ -149,6 +149,7 @@ void Book::written(const Sheet& sheet, CellRef at) {
 
 void Book::inserted(const Sheet& sheet, std::uint32_t above) {
     m_changed = true;
+    m_shiftedFormulas.forget();
     if (auto* planner = plannerForChange())
         planner->markInsertedRow(sheet.index(), {above, above + 1}, staleMarker());
     if (m_evaluator) m_evaluator->forgetFailures();
@@ -156,6 +157,8 @@ void Book::inserted(const Sheet& sheet, std::uint32_t above) {
 
 bool Book::computeResults() {
     bool all = true;
+    // No insertion follows before the save writes: what is moved to compute is kept for writing.
+    m_shiftedFormulas.startKeeping();
     for (const auto& sheet : m_sheets) {
         if (sheet->kind() != SheetKind::Worksheet) continue;
         // An unparsed sheet has nothing stale: whatever could read a change joined the planner. Under a

@@ -64,8 +64,9 @@ void Book::writeChangedSheets(bool rowsInserted) {
             };
         }
         if (rowsInserted) {
-            hooks.rewriteFormula = [&](std::string_view formula) {
-                auto shifted = shiftFormula(formula, context);
+            hooks.rewriteFormula = [&](std::uint32_t originalRow, std::uint32_t column,
+                                       std::string_view formula) {
+                auto shifted = m_shiftedFormulas.take(sheet->index(), originalRow, column, formula, context);
                 touched = touched || shifted.has_value();
                 return shifted;
             };
@@ -77,6 +78,7 @@ void Book::writeChangedSheets(bool rowsInserted) {
             };
         }
         auto xml = part.serialize(hooks);
+        m_shiftedFormulas.release(sheet->index());
         if (touched) package().write(sheet->partName(), std::move(xml));
         if (!sheet->shift().empty()) shiftPartsOf(*sheet);
     }
@@ -226,6 +228,7 @@ void Book::save() {
     m_changed = false;
     m_evaluator.reset();
     m_cells.reset();
+    m_shiftedFormulas.forget();
     m_planner.reset();
     m_inPlanner.clear();
     load();

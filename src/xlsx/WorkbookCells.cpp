@@ -7,8 +7,9 @@
 namespace xlsx {
 
 WorkbookCells::WorkbookCells(std::vector<Sheet> sheets, const std::vector<DefinedName>& names, bool date1904,
-                             Calculation& calculation)
-    : m_sheets(std::move(sheets)), m_names(names), m_date1904(date1904), m_calculation(calculation) {
+                             Calculation& calculation, ShiftedFormulas& shifted)
+    : m_sheets(std::move(sheets)), m_names(names), m_date1904(date1904), m_calculation(calculation),
+      m_shifted(shifted) {
     for (const auto& sheet : m_sheets)
         m_sheetOrder.push_back(sheet.name);
 }
@@ -19,16 +20,19 @@ bool WorkbookCells::rowsInserted() const {
     return false;
 }
 
+ShiftContext WorkbookCells::shiftContext(int sheet) const {
+    return {sheet >= 0 ? std::string_view(m_sheets[static_cast<std::size_t>(sheet)].name)
+                       : std::string_view(),
+            &m_sheetOrder, [this](std::string_view name) -> const RowShift* {
+                for (const auto& s : m_sheets)
+                    if (s.shift && !s.shift->empty() && sheets::equalIgnoringAsciiCase(s.name, name))
+                        return s.shift;
+                return nullptr;
+            }};
+}
+
 std::string WorkbookCells::moved(int sheet, std::string_view formula) const {
-    ShiftContext context{
-        sheet >= 0 ? std::string_view(m_sheets[static_cast<std::size_t>(sheet)].name) : std::string_view(),
-        &m_sheetOrder, [this](std::string_view name) -> const RowShift* {
-            for (const auto& s : m_sheets)
-                if (s.shift && !s.shift->empty() && sheets::equalIgnoringAsciiCase(s.name, name))
-                    return s.shift;
-            return nullptr;
-        }};
-    auto shifted = shiftFormula(formula, context);
+    auto shifted = shiftFormula(formula, shiftContext(sheet));
     return shifted ? std::move(*shifted) : std::string(formula);
 }
 
@@ -60,11 +64,16 @@ void WorkbookCells::complete(int sheet, std::uint32_t row, std::uint32_t column,
         cell.anchorColumn = withText.anchorColumn;
     }
     if (cell.current || !rowsInserted()) return;
-    std::string text(cell.formula);
-    if (cell.anchorRow != originalRow || cell.anchorColumn != column)
-        text = translateFormula(text, static_cast<int>(originalRow) - static_cast<int>(cell.anchorRow),
-                                static_cast<int>(column) - static_cast<int>(cell.anchorColumn));
-    m_formula = moved(sheet, text);
+    if (cell.anchorRow != originalRow || cell.anchorColumn != column) {
+        m_formula =
+            moved(sheet, translateFormula(cell.formula,
+                                          static_cast<int>(originalRow) - static_cast<int>(cell.anchorRow),
+                                          static_cast<int>(column) - static_cast<int>(cell.anchorColumn)));
+    } else {
+        // The cell's own text, as the save writes it moved: kept for the save.
+        auto shifted = m_shifted.shift(sheet, originalRow, column, cell.formula, shiftContext(sheet));
+        m_formula = shifted ? std::move(*shifted) : std::string(cell.formula);
+    }
     cell.formula = m_formula;
     cell.anchorRow = row;
     cell.anchorColumn = column;

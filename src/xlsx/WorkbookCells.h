@@ -9,6 +9,7 @@
 #include "eval/EvalSource.h"
 #include "formula/RecalcPlanner.h"
 #include "formula/RowShift.h"
+#include "formula/ShiftedFormulas.h"
 #include "parts/TablePart.h"
 #include "parts/WorkbookPart.h"
 #include "parts/WorksheetPart.h"
@@ -30,8 +31,9 @@ public:
         std::function<std::vector<TableDefinition>()> tables;
     };
 
+    // Formulas moved to the current rows are kept in `shifted`, for the save to write.
     WorkbookCells(std::vector<Sheet> sheets, const std::vector<DefinedName>& names, bool date1904,
-                  Calculation& calculation);
+                  Calculation& calculation, ShiftedFormulas& shifted);
 
     // Results computed here count as current for the planner too, once there is one.
     void setPlanner(RecalcPlanner* planner) { m_planner = planner; }
@@ -61,6 +63,7 @@ private:
     // value unless formulaTexts), else its text moved to the current rows (see the header comment).
     void complete(int sheet, std::uint32_t row, std::uint32_t column, std::uint32_t originalRow,
                   bool formulaTexts, eval::SourceCell& cell) const;
+    ShiftContext shiftContext(int sheet) const;
     std::string moved(int sheet, std::string_view formula) const;
     const std::vector<TableDefinition>& tablesOf(int sheet) const;
     // Where the table stands now: rows inserted inside it made it grow, above it moved it.
@@ -71,6 +74,7 @@ private:
     const std::vector<DefinedName>& m_names;
     bool m_date1904;
     Calculation& m_calculation;
+    ShiftedFormulas& m_shifted;
     RecalcPlanner* m_planner = nullptr;
     mutable std::string m_formula, m_nameFormula;
     mutable std::vector<std::optional<std::vector<TableDefinition>>> m_tables; // by sheet, once read

@@ -2,6 +2,8 @@
 
 #include "orders/Opener.h"
 #include "sheets/Error.h"
+#include "support/ErrorOf.h"
+#include "support/Python.h"
 
 #include <gtest/gtest.h>
 #include <zip.h>
@@ -173,8 +175,39 @@ TEST(OdsReader, DamagedContentNamesTheFileAndThePart) {
     } catch (const sheets::Error& e) {
         const std::string message = e.what();
         EXPECT_NE(message.find("«" + ods.path().string() + "»"), std::string::npos) << message;
-        EXPECT_NE(message.find("content.xml er ugyldig XML"), std::string::npos) << message;
+        EXPECT_NE(message.find("«content.xml» i «" + ods.path().string() + "»: ugyldig XML"),
+                  std::string::npos)
+            << message;
     }
+}
+
+// The entries are read with the limits and the name rule every zip-based workbook gets: an entry that
+// inflates to gigabytes is refused before it is inflated, and names are compared as stored.
+TEST(OdsReader, EntriesAreReadWithTheZipLimitsAndNamesAsStored) {
+    testsupport::TempDir work;
+    const auto bomb = work / "bombe.ods";
+    const auto made =
+        testsupport::runProcess({TULVERKAN_PYTHON, testsupport::fixture("package/make_fixtures.py").string(),
+                                 "--ods-bomb", bomb.string()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    auto message = testsupport::errorOf([&] { orders::openWorkbook(bomb, sheets::OpenMode::ReadOnly); });
+    EXPECT_EQ(
+        message.rfind("Kan ikke lese «content.xml» i «" + bomb.string() + "»: delen er urimelig stor", 0), 0u)
+        << message;
+
+    const auto renamed = work / "omdøpt.ods";
+    {
+        int code = 0;
+        zip* archive = zip_open(renamed.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+        const std::string type = "application/vnd.oasis.opendocument.spreadsheet";
+        const std::string content = "<o:document-content " + kNamespaces + "/>";
+        zip_file_add(archive, "mimetype", zip_source_buffer(archive, type.data(), type.size(), 0), 0);
+        zip_file_add(archive, "Content.xml", zip_source_buffer(archive, content.data(), content.size(), 0),
+                     0);
+        ASSERT_EQ(zip_close(archive), 0);
+    }
+    message = testsupport::errorOf([&] { orders::openWorkbook(renamed, sheets::OpenMode::ReadOnly); });
+    EXPECT_EQ(message, "Kan ikke lese «content.xml» i «" + renamed.string() + "»: delen finnes ikke");
 }
 
 } // namespace

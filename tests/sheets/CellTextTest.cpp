@@ -151,6 +151,10 @@ TEST(CellText, DatesAndTimes) {
         {60, "dd.MM.yyyy", "29.02.1900"},
         {61, "dd.MM.yyyy", "01.03.1900"},
         {2958465, "dd.MM.yyyy", "31.12.9999"},
+        // The last second of 9999 rounds into a day the spreadsheet has no serial for.
+        {2958465.99999999, "dd.MM.yyyy", "01.01.10000"},
+        // Before day 1 the platform's count stands: day 0 is 1899-12-30.
+        {-1.5, "dd.MM.yyyy", "29.12.1899 12:00:00"},
         {46365, "yyyy-MM-dd", "2026-12-09"},
         {46365, "d/M/yy", "9/12/26"},
         // Outside the platform's dates the number is shown instead.

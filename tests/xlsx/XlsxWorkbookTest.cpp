@@ -466,6 +466,30 @@ TEST(XlsxWorkbook, FormulasComputedAfterInsertionsReadTheCellsWhereTheyMoved) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Oversikt!B10:n:2000.0"), lines.end());
 }
 
+// A formula computed between insertions is computed and saved with every insertion made by then.
+TEST(XlsxWorkbook, FormulasComputedBetweenInsertionsFollowTheLaterOnesToo) {
+    TempDir dir;
+    auto path = dir.copy(fixture("engine/formulas.xlsx")); // a full calculation: every formula computed
+    auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+    auto& stock = book->sheet(1);
+    auto& other = book->sheet(2);
+    stock.insertRow(3, sheets::CopyOrigin::FromLeftOrAbove);
+    stock.setNumber(3, 1, 100);
+    EXPECT_EQ(other.cell(1, 1).number, 4);   // Lager!A4+1
+    EXPECT_EQ(stock.cell(8, 2).number, 115); // SUM(A1:A7)
+    stock.insertRow(1, sheets::CopyOrigin::FromRightOrBelow);
+    stock.setNumber(1, 1, 1000);             // read by neither once both moved down
+    EXPECT_EQ(other.cell(1, 1).number, 4);   // Lager!A5+1, not A4 (now 100)
+    EXPECT_EQ(stock.cell(9, 2).number, 115); // SUM(A2:A8)
+    book->save();
+    auto stockXml = sheetXml(path, "xl/worksheets/sheet1.xml");
+    auto otherXml = sheetXml(path, "xl/worksheets/sheet2.xml");
+    EXPECT_STREQ(cellNode(otherXml, "A1").child_value("f"), "Lager!A5+1");
+    EXPECT_EQ(cachedResult(otherXml, "A1"), "4");
+    EXPECT_STREQ(cellNode(stockXml, "B9").child_value("f"), "SUM(A2:A8)");
+    EXPECT_EQ(cachedResult(stockXml, "B9"), "115");
+}
+
 TEST(XlsxWorkbook, AnEmptyTextClearsTheCell) {
     TULVERKAN_NEEDS_CORPUS();
     TempDir dir;

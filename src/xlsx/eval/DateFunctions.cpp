@@ -10,11 +10,11 @@ namespace xlsx::eval {
 namespace {
 
 double maxSerial(Call& c) {
-    return kMaxSerial1900 - (c.ev.date1904() ? kDays1900To1904 : 0);
+    return fromDate1900(kMaxSerial1900, c.ev.date1904());
 }
 
 double nowInWorkbook(Call& c) {
-    return c.ev.now() - (c.ev.date1904() ? kDays1900To1904 : 0);
+    return fromDate1900(c.ev.now(), c.ev.date1904());
 }
 
 Operand fnToday(Call& c) {

@@ -279,7 +279,7 @@ Operand fnWorkday(Call& c) {
     double left = std::fabs(*days);
     if (left > 2958465) return Operand::ofError(ErrorCode::Num);
     double serial = start->serial;
-    double last = kMaxSerial1900 - (c.ev.date1904() ? kDays1900To1904 : 0);
+    double last = fromDate1900(kMaxSerial1900, c.ev.date1904());
     while (left > 0) {
         serial += step;
         if (serial < 0 || serial > last) return Operand::ofError(ErrorCode::Num);

@@ -2,6 +2,7 @@
 
 #include "sheets/AsciiCase.h"
 #include "sheets/Error.h"
+#include "sheets/Place.h"
 
 #include <charconv>
 
@@ -16,15 +17,7 @@ bool inSheet(std::int64_t value, std::uint32_t limit) {
 } // namespace
 
 std::string outOfSheet(std::int64_t row, std::int64_t column) {
-    const bool badRow = !inSheet(row, kMaxRow);
-    const bool badColumn = !inSheet(column, kMaxColumn);
-    const std::string rows = "rad 1 til " + std::to_string(kMaxRow);
-    const std::string columns = "kolonne 1 til " + std::to_string(kMaxColumn);
-    if (badRow && badColumn)
-        return "rad " + std::to_string(row) + " og kolonne " + std::to_string(column) +
-               " er utenfor arket (gyldig er " + rows + " og " + columns + ")";
-    if (badRow) return "rad " + std::to_string(row) + " er utenfor arket (gyldig er " + rows + ")";
-    return "kolonne " + std::to_string(column) + " er utenfor arket (gyldig er " + columns + ")";
+    return sheets::outOfSheet(row, column, kMaxRow, kMaxColumn);
 }
 
 CellRef::CellRef(std::int64_t row, std::int64_t column)

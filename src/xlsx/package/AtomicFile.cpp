@@ -1,6 +1,6 @@
 #include "package/AtomicFile.h"
 
-#include "package/Causes.h"
+#include "containers/Causes.h"
 #include "package/FileCalls.h"
 #include "package/SaveLeftovers.h"
 
@@ -38,7 +38,7 @@ AtomicFile::~AtomicFile() {
 }
 
 void AtomicFile::fail(int error) const {
-    m_place.fail(kCannotSave, systemCause(error));
+    m_place.fail(kCannotSave, containers::systemCause(error));
 }
 
 void AtomicFile::begin() {
@@ -78,7 +78,7 @@ void AtomicFile::commit(const std::function<void()>& beforeRename) {
     if (beforeRename) beforeRename();
     if (fileCalls().rename(m_temp.c_str(), m_target.c_str()) != 0) {
         const int error = errno;
-        m_place.fail(kCannotSave, "kan ikke erstatte filen (" + systemCause(error) + ")");
+        m_place.fail(kCannotSave, "kan ikke erstatte filen (" + containers::systemCause(error) + ")");
     }
     m_committed = true;
 

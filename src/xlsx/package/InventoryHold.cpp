@@ -1,6 +1,6 @@
 #include "package/InventoryHold.h"
 
-#include "package/Causes.h"
+#include "containers/Causes.h"
 #include "package/LockFiles.h"
 #include "package/SaveLeftovers.h"
 #include "sheets/Error.h"
@@ -174,7 +174,7 @@ Found examine(const fs::path& lockFile) {
 
 [[noreturn]] void cannotMake(const Place& place, const std::string& lockName, int error) {
     place.fail(kCannotOpen,
-               "kan ikke lage låsefilen " + inQuotes(lockName) + " (" + systemCause(error) + ")");
+               "kan ikke lage låsefilen " + inQuotes(lockName) + " (" + containers::systemCause(error) + ")");
 }
 
 std::string heldBy(const LockEntry& entry) {
@@ -234,7 +234,7 @@ InventoryHold::InventoryHold(const fs::path& workbook) : m_place{workbook}, m_fi
         throw sheets::LockedError(m_place.message(kCannotOpen, openElsewhere(excel.filename().string())));
     take();
     const auto read = fingerprintOf(m_file);
-    if (!read) m_place.fail(kCannotOpen, systemCause(errno));
+    if (!read) m_place.fail(kCannotOpen, containers::systemCause(errno));
     m_read = *read;
     if (!m_lock.path.empty()) removeSaveLeftovers(m_file);
 }
@@ -310,7 +310,7 @@ void InventoryHold::failChanged(int error) const {
         m_place.fail(kCannotSave,
                      "arbeidsboken er flyttet eller slettet etter at den ble åpnet her; ingenting "
                      "er lagret");
-    if (error != 0) m_place.fail(kCannotSave, systemCause(error));
+    if (error != 0) m_place.fail(kCannotSave, containers::systemCause(error));
     m_place.fail(kCannotSave, "arbeidsboken er endret av noen andre etter at den ble åpnet her; ingenting er "
                               "lagret, bokfør bestillingen på nytt");
 }

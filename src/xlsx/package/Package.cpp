@@ -1,9 +1,8 @@
 #include "package/Package.h"
 
+#include "containers/Causes.h"
 #include "package/AtomicFile.h"
-#include "package/Causes.h"
 #include "package/FileSniff.h"
-#include "package/LargeBuffer.h"
 #include "package/LockFiles.h"
 #include "package/ParallelDeflate.h"
 #include "package/PartName.h"
@@ -31,11 +30,8 @@ constexpr std::uint32_t kDeflateLevel = 1;
 // Parts from this size on are deflated before libzip sees them, all at once on every core.
 constexpr std::size_t kParallelDeflateFrom = std::size_t{64} << 10;
 
-// Limits against zip bombs: no part may inflate beyond kMaxPartSize, and beyond kRatioFloor a part
-// may not claim more than kMaxRatio times its compressed size (real sheet XML stays far below).
-constexpr std::uint64_t kMaxPartSize = std::uint64_t{1} << 30;
-constexpr std::uint64_t kRatioFloor = std::uint64_t{8} << 20;
-constexpr std::uint64_t kMaxRatio = 1000;
+using containers::systemCause;
+using containers::zipCause;
 
 bool isFolder(std::string_view name) {
     return !name.empty() && name.back() == '/';
@@ -66,7 +62,7 @@ private:
 
 // Checks the file before libzip sees it, so that the user learns what the file is when it is not
 // a workbook package, then opens it from the same descriptor (no second lookup of the path).
-zip* openArchive(const std::filesystem::path& path) {
+std::unique_ptr<containers::ZipReader> openArchive(const std::filesystem::path& path) {
     std::error_code error;
     auto status = std::filesystem::status(path, error);
     if (status.type() == std::filesystem::file_type::not_found) failOpen(path, "filen finnes ikke");
@@ -90,6 +86,9 @@ zip* openArchive(const std::filesystem::path& path) {
     case FileKind::LegacyWorkbook:
         failOpen(path, "arbeidsboken er i det eldre .xls-formatet; åpne den i regnearkprogrammet og "
                        "lagre den som .xlsx");
+    case FileKind::OtherCompoundFile:
+        failOpen(path, "filen er et OLE-dokument uten arbeidsbok (for eksempel et tekstdokument), ikke en "
+                       ".xlsx-arbeidsbok");
     case FileKind::DamagedCompoundFile:
         failOpen(path, "filen er en skadet OLE-fil, ikke en .xlsx-arbeidsbok");
     case FileKind::Zip:
@@ -98,13 +97,12 @@ zip* openArchive(const std::filesystem::path& path) {
     }
 
     int code = 0;
-    zip* archive = zip_fdopen(fd.get(), 0, &code);
+    auto archive = containers::ZipReader::open(fd.release(), Place{path}, partKey, code);
     if (!archive) {
         if (kind != FileKind::Zip) failOpen(path, "filen er ikke en .xlsx-arbeidsbok (ikke et zip-arkiv)");
         failOpen(path,
                  code == ZIP_ER_NOZIP ? "zip-arkivet er skadet (innholdslisten mangler)" : zipCause(code));
     }
-    fd.release(); // libzip owns it now
     return archive;
 }
 
@@ -122,39 +120,27 @@ struct ArchiveRef {
 
 } // namespace
 
-Package::Package(std::filesystem::path path) : m_path(std::move(path)) {
-    m_zip = openArchive(m_path);
-    index();
-}
+Package::Package(std::filesystem::path path) : m_path(std::move(path)), m_reader(openArchive(m_path)) {}
 
-Package::~Package() {
-    if (m_zip) zip_discard(m_zip);
-}
+Package::~Package() = default;
 
-void Package::index() {
-    m_entries.clear();
-    m_index.clear();
-    const zip_int64_t count = zip_get_num_entries(m_zip, 0);
-    for (zip_int64_t i = 0; i < count; ++i) {
-        const char* name = zip_get_name(m_zip, static_cast<zip_uint64_t>(i), 0);
-        if (!name) failOpen(m_path, zipCause(zip_get_error(m_zip)));
-        m_entries.emplace_back(name);
-        m_index.emplace(partKey(name),
-                        static_cast<std::uint64_t>(i)); // the first of duplicates wins
-    }
+std::optional<std::uint64_t> Package::original(const std::string& key) const {
+    if (m_removed.count(key)) return std::nullopt;
+    return m_reader->find(key);
 }
 
 bool Package::contains(std::string_view name) const {
     const auto k = partKey(name);
     if (isFolder(k)) return false;
-    return m_written.count(k) || (m_index.count(k) && !m_removed.count(k));
+    return m_written.count(k) || original(k);
 }
 
 std::vector<std::string> Package::partNames() const {
     std::vector<std::string> names;
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const auto k = partKey(m_entries[i]);
-        if (!isFolder(k) && !m_removed.count(k) && m_index.at(k) == i) names.push_back(m_entries[i]);
+    const auto& entries = m_reader->names();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto k = partKey(entries[i]);
+        if (!isFolder(k) && original(k) == i) names.push_back(entries[i]);
     }
     for (const auto& k : m_added)
         names.push_back(m_names.at(k));
@@ -164,60 +150,15 @@ std::vector<std::string> Package::partNames() const {
 std::string Package::read(std::string_view name) const {
     const auto k = partKey(name);
     if (auto written = m_written.find(k); written != m_written.end()) return written->second;
-    auto fail = [&](const std::string& cause) -> void {
-        Place{m_path}.withPart(std::string(name)).fail(kCannotRead, cause);
-    };
-    auto found = m_index.find(k);
-    if (found == m_index.end() || m_removed.count(k) || isFolder(k)) fail("delen finnes ikke");
-    const zip_uint64_t index = found->second;
-
-    zip_stat_t stat;
-    zip_stat_init(&stat);
-    if (zip_stat_index(m_zip, index, 0, &stat) != 0) fail(zipCause(zip_get_error(m_zip)));
-    if (!(stat.valid & ZIP_STAT_SIZE) || !(stat.valid & ZIP_STAT_COMP_SIZE))
-        fail("størrelsen på delen er ukjent");
-    if (stat.size > kMaxPartSize)
-        fail("delen er urimelig stor (" + std::to_string(stat.size) +
-             " byte utpakket); filen er skadet eller laget "
-             "for å fylle minnet");
-    if (stat.size > kRatioFloor && stat.size / std::max<zip_uint64_t>(stat.comp_size, 1) > kMaxRatio)
-        fail("delen pakkes ut til urimelig mye (" + std::to_string(stat.size) + " byte fra " +
-             std::to_string(stat.comp_size) + "); filen er skadet eller laget for å fylle minnet");
-
-    zip_file_t* file = zip_fopen_index(m_zip, index, 0);
-    if (!file) fail(zipCause(zip_get_error(m_zip)));
-    struct FileRef {
-        zip_file_t* file;
-        ~FileRef() {
-            if (file) zip_fclose(file);
-        }
-    } ref{file};
-
-    std::string data;
-    reserveLarge(data, stat.size);
-    data.resize(stat.size);
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const zip_int64_t n = zip_fread(file, data.data() + done, data.size() - done);
-        if (n < 0) fail(zipCause(zip_file_get_error(file)));
-        if (n == 0) fail("delen er kortere enn zip-arkivet oppgir (skadet)");
-        done += static_cast<std::size_t>(n);
-    }
-    // One byte more must hit the end: more data means the declared size lies, and reaching the end
-    // is what makes libzip compare the checksum.
-    char extra = 0;
-    const zip_int64_t n = zip_fread(file, &extra, 1);
-    if (n < 0) fail(zipCause(zip_file_get_error(file)));
-    if (n > 0) fail("delen er lengre enn zip-arkivet oppgir (skadet)");
-    const int closed = zip_fclose(std::exchange(ref.file, nullptr));
-    if (closed != 0) fail(zipCause(closed));
-    return data;
+    const auto index = isFolder(k) ? std::nullopt : original(k);
+    if (!index) Place{m_path}.withPart(std::string(name)).fail(kCannotRead, "delen finnes ikke");
+    return m_reader->read(*index, name);
 }
 
 void Package::write(std::string_view name, std::string data) {
     if (!name.empty() && name.front() == '/') name.remove_prefix(1);
     const auto k = partKey(name);
-    if (!m_index.count(k) && !m_written.count(k)) {
+    if (!m_reader->find(k) && !m_written.count(k)) {
         m_names[k] = std::string(name);
         m_added.push_back(k);
     }
@@ -229,7 +170,7 @@ void Package::remove(std::string_view name) {
     const auto k = partKey(name);
     m_written.erase(k);
     if (m_names.erase(k)) m_added.erase(std::find(m_added.begin(), m_added.end(), k));
-    if (m_index.count(k)) m_removed.insert(k);
+    if (m_reader->find(k)) m_removed.insert(k);
 }
 
 void Package::discardChanges() {
@@ -306,6 +247,8 @@ zip_source_t* precompressedSource(zip* archive, DeflatedPart part) {
 } // namespace
 
 void Package::buildArchive(zip* out) const {
+    zip* const in = m_reader->archive();
+    const auto& entries = m_reader->names();
     auto fail = [&](const std::string& cause) -> void { failSave(m_path, cause); };
     // The sheets written, which dominate the save, are deflated on every core beforehand and handed
     // over as they are.
@@ -337,24 +280,24 @@ void Package::buildArchive(zip* out) const {
         return added;
     };
 
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const auto k = partKey(m_entries[i]);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto k = partKey(entries[i]);
         // Names are looked up case-insensitively, so only the first of entries whose names differ
         // in case alone is ever read, written or removed; the others are copied as they are.
-        const bool first = m_index.at(k) == i;
+        const bool first = m_reader->find(k) == i;
         if (first && m_removed.count(k)) continue;
         const zip_uint64_t from = i;
         zip_int64_t added = 0;
         if (auto written = first ? m_written.find(k) : m_written.end(); written != m_written.end()) {
-            added = addWritten(m_entries[i], written->second);
+            added = addWritten(entries[i], written->second);
         } else {
             // start 0 and length -1: the compressed bytes are copied as they are, not recompressed.
-            zip_source_t* source = zip_source_zip(out, m_zip, from, 0, 0, -1);
+            zip_source_t* source = zip_source_zip(out, in, from, 0, 0, -1);
             if (!source) fail(zipCause(zip_get_error(out)));
-            const char* raw = zip_get_name(m_zip, from, ZIP_FL_ENC_RAW);
+            const char* raw = zip_get_name(in, from, ZIP_FL_ENC_RAW);
             // A name that is not plain UTF-8 goes back as the bytes it was stored with.
-            const bool asStored = raw && m_entries[i] != raw;
-            added = zip_file_add(out, asStored ? raw : m_entries[i].c_str(), source,
+            const bool asStored = raw && entries[i] != raw;
+            added = zip_file_add(out, asStored ? raw : entries[i].c_str(), source,
                                  asStored ? ZIP_FL_ENC_CP437 : ZIP_FL_ENC_GUESS);
             if (added < 0) {
                 zip_source_free(source);
@@ -363,17 +306,17 @@ void Package::buildArchive(zip* out) const {
             // libzip would deflate a stored entry (pictures often are) unless told to keep it stored.
             zip_stat_t stat;
             zip_stat_init(&stat);
-            if (zip_stat_index(m_zip, from, 0, &stat) != 0) fail(zipCause(zip_get_error(m_zip)));
+            if (zip_stat_index(in, from, 0, &stat) != 0) fail(zipCause(zip_get_error(in)));
             if ((stat.valid & ZIP_STAT_COMP_METHOD) && stat.comp_method == ZIP_CM_STORE &&
                 zip_set_file_compression(out, static_cast<zip_uint64_t>(added), ZIP_CM_STORE, 0) != 0)
                 fail(zipCause(zip_get_error(out)));
             for (zip_flags_t where : {ZIP_FL_LOCAL, ZIP_FL_CENTRAL}) {
-                const zip_int16_t fields = zip_file_extra_fields_count(m_zip, from, where);
+                const zip_int16_t fields = zip_file_extra_fields_count(in, from, where);
                 for (zip_int16_t f = 0; f < fields; ++f) {
                     zip_uint16_t id = 0;
                     zip_uint16_t length = 0;
-                    const zip_uint8_t* data = zip_file_extra_field_get(
-                        m_zip, from, static_cast<zip_uint16_t>(f), &id, &length, where);
+                    const zip_uint8_t* data =
+                        zip_file_extra_field_get(in, from, static_cast<zip_uint16_t>(f), &id, &length, where);
                     if (!data || id == 0x0001 || id == 0x6375 || id == 0x7075)
                         continue; // libzip writes these
                     if (zip_file_extra_field_set(out, static_cast<zip_uint64_t>(added), id,
@@ -385,11 +328,11 @@ void Package::buildArchive(zip* out) const {
         const auto to = static_cast<zip_uint64_t>(added);
         zip_uint8_t system = 0;
         zip_uint32_t attributes = 0;
-        if (zip_file_get_external_attributes(m_zip, from, 0, &system, &attributes) == 0 &&
+        if (zip_file_get_external_attributes(in, from, 0, &system, &attributes) == 0 &&
             zip_file_set_external_attributes(out, to, 0, system, attributes) != 0)
             fail(zipCause(zip_get_error(out)));
         zip_uint32_t commentLength = 0;
-        const char* comment = zip_file_get_comment(m_zip, from, &commentLength, ZIP_FL_ENC_RAW);
+        const char* comment = zip_file_get_comment(in, from, &commentLength, ZIP_FL_ENC_RAW);
         if (comment && commentLength > 0 &&
             zip_file_set_comment(out, to, comment, static_cast<zip_uint16_t>(commentLength), 0) != 0)
             fail(zipCause(zip_get_error(out)));
@@ -398,7 +341,7 @@ void Package::buildArchive(zip* out) const {
         addWritten(m_names.at(k), m_written.at(k));
 
     int commentLength = 0;
-    const char* comment = zip_get_archive_comment(m_zip, &commentLength, ZIP_FL_ENC_RAW);
+    const char* comment = zip_get_archive_comment(in, &commentLength, ZIP_FL_ENC_RAW);
     if (comment && commentLength > 0 &&
         zip_set_archive_comment(out, comment, static_cast<zip_uint16_t>(commentLength)) != 0)
         fail(zipCause(zip_get_error(out)));
@@ -443,11 +386,8 @@ void Package::save(const std::function<void()>& beforeReplace) {
     zip_source_close(buffer);
     file.commit(beforeReplace);
 
-    zip* fresh = openArchive(m_path);
-    zip_discard(m_zip);
-    m_zip = fresh;
+    m_reader = openArchive(m_path);
     discardChanges();
-    index();
 }
 
 } // namespace xlsx

@@ -3,10 +3,14 @@
 // The zip container of a workbook. Parts are read on demand; only parts written or removed are
 // stored again at save, every other entry is copied with its compressed bytes as they are.
 
+#include "containers/ZipReader.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -20,7 +24,7 @@ class Package {
 public:
     // Opens the file as a zip package. Throws sheets::Error naming the file and the cause: no such
     // file, a folder, not a zip (an OLE file holding an EncryptedPackage gets its own message, so
-    // does any other OLE file, a legacy workbook), a damaged zip.
+    // does a legacy .xls workbook and any other OLE file), a damaged zip.
     explicit Package(std::filesystem::path path);
     ~Package();
     Package(const Package&) = delete;
@@ -56,17 +60,16 @@ public:
     void save(const std::function<void()>& beforeReplace = {});
 
 private:
-    void index();
     void buildArchive(zip* out) const;
+    // The zip index of the original part, nullopt when it has none.
+    std::optional<std::uint64_t> original(const std::string& key) const;
 
     std::filesystem::path m_path;
-    zip* m_zip = nullptr;
-    std::vector<std::string> m_entries;           // original entry names, by zip index
-    std::map<std::string, std::uint64_t> m_index; // lower-cased name -> original zip index
-    std::map<std::string, std::string> m_written; // by lower-cased name
-    std::map<std::string, std::string> m_names;   // lower-cased name -> name as written (new parts)
-    std::vector<std::string> m_added;             // lower-cased names of new parts, first write first
-    std::set<std::string> m_removed;              // lower-cased names of original parts
+    std::unique_ptr<containers::ZipReader> m_reader; // the file as it was opened or last saved
+    std::map<std::string, std::string> m_written;    // by lower-cased name
+    std::map<std::string, std::string> m_names;      // lower-cased name -> name as written (new parts)
+    std::vector<std::string> m_added;                // lower-cased names of new parts, first write first
+    std::set<std::string> m_removed;                 // lower-cased names of original parts
 };
 
 } // namespace xlsx

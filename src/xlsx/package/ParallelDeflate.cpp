@@ -1,6 +1,6 @@
 #include "package/ParallelDeflate.h"
 
-#include "package/LargeBuffer.h"
+#include "containers/LargeBuffer.h"
 
 #include <algorithm>
 #include <atomic>
@@ -102,7 +102,7 @@ std::vector<std::optional<DeflatedPart>> deflateParts(const std::vector<std::str
             total += chunks[c].outputSize;
         }
         if (!result) continue;
-        reserveLarge(result->data, total);
+        containers::reserveLarge(result->data, total);
         for (std::size_t c = firstChunk[part]; c < firstChunk[part + 1]; ++c) {
             const Chunk& chunk = chunks[c];
             result->data.append(chunk.output.get(), chunk.outputSize);

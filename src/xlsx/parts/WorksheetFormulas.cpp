@@ -6,6 +6,7 @@
 #include "formula/ReferenceShifter.h"
 #include "parts/SharedStrings.h"
 #include "parts/WorksheetStore.h"
+#include "sheets/DateSerial.h"
 #include "xml/XmlText.h"
 
 #include <algorithm>
@@ -16,8 +17,6 @@ namespace {
 
 using eval::SourceCell;
 using eval::Value;
-
-constexpr double kDays1900To1904 = 1462;
 
 // The first cell of the row at or after `column`. Rows are mostly filled from column A without gaps,
 // where the cell is found at its own index: one cache line, where a search over the row would take
@@ -42,7 +41,7 @@ SourceCell view(const SheetStore& store, const StoredRow& row, const StoredCell&
         break;
     case ValueKind::Date: // read as a 1900 serial whatever the workbook counts from
         out.kind = Value::Kind::Number;
-        out.number = cell.value.number - (store.date1904 ? kDays1900To1904 : 0);
+        out.number = sheets::fromDate1900(cell.value.number, store.date1904);
         break;
     case ValueKind::Boolean:
         out.kind = Value::Kind::Boolean;

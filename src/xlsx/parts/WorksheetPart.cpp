@@ -5,6 +5,7 @@
 #include "parts/SharedStrings.h"
 #include "parts/Styles.h"
 #include "parts/WorksheetStore.h"
+#include "sheets/DateSerial.h"
 #include "sheets/Error.h"
 #include "xml/XmlScan.h"
 #include "xml/XmlText.h"
@@ -448,7 +449,7 @@ sheets::CellValue WorksheetPart::valueOf(const StoredCell* cell, CellRef at) con
         return sheets::CellValue::empty();
     case ValueKind::Number:
         if (store.styles->isDateTime(cell->style))
-            return sheets::CellValue::ofDateTime(cell->value.number + (store.date1904 ? 1462 : 0));
+            return sheets::CellValue::ofDateTime(sheets::toDate1900(cell->value.number, store.date1904));
         return sheets::CellValue::ofNumber(cell->value.number);
     case ValueKind::Date:
         return sheets::CellValue::ofDateTime(cell->value.number);
@@ -479,7 +480,7 @@ sheets::CellValue WorksheetPart::cell(CellRef at, const eval::Value& result) con
     case eval::Value::Kind::Number: {
         const StoredCell* cell = store.findCell(at.row(), at.column());
         if (cell && store.styles->isDateTime(cell->style))
-            return sheets::CellValue::ofDateTime(result.number + (store.date1904 ? 1462 : 0));
+            return sheets::CellValue::ofDateTime(sheets::toDate1900(result.number, store.date1904));
         return sheets::CellValue::ofNumber(result.number);
     }
     case eval::Value::Kind::Boolean:

@@ -27,9 +27,11 @@ struct StoredCell;
 
 struct SaveHooks {
     // Called for the text of every <f> element (masters of shared and array formulas included, and
-    // the per-cell formulas of shared groups expanded because a row cut through them); a value
-    // replaces the text. May be empty.
-    std::function<std::optional<std::string>(std::string_view formula)> rewriteFormula;
+    // the per-cell formulas of shared groups expanded because a row cut through them), with its cell
+    // (row as read); a value replaces the text. May be empty.
+    std::function<std::optional<std::string>(std::uint32_t originalRow, std::uint32_t column,
+                                             std::string_view formula)>
+        rewriteFormula;
     // Called for every formula cell (current numbering); true drops its cached <v>, so that a
     // spreadsheet application computes it on load. May be empty: keep every cached result.
     std::function<bool(std::uint32_t row, std::uint32_t column)> dropCachedResult;

@@ -1,6 +1,7 @@
 #include "parts/WorksheetStore.h"
 
 #include "formula/CellRef.h"
+#include "sheets/DateSerial.h"
 #include "xml/Dom.h"
 #include "xml/XmlScan.h"
 #include "xml/XmlText.h"
@@ -32,15 +33,6 @@ bool parseDouble(std::string_view text, double& value) {
     if (text.empty()) return false;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc() && end == text.data() + text.size();
-}
-
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
 bool readDigits(std::string_view& text, std::size_t count, unsigned& value) {
@@ -108,10 +100,7 @@ bool parseIsoDate(std::string_view text, double& serial) {
         text.remove_prefix(1);
         if (!readTime(text, fraction) || !text.empty()) return false;
     }
-    auto days = static_cast<double>(daysFromCivil(y, m, d) - daysFromCivil(1899, 12, 30));
-    // The 1900 system counts a 29 February 1900 that never was: serials before 1 March 1900 are one less.
-    if (days < 61) days -= 1;
-    serial = days + fraction;
+    serial = sheets::serialOfDate(y, m, d) + fraction;
     return true;
 }
 
@@ -559,7 +548,8 @@ void readWorksheet(SheetStore& store) {
         store.place.fail(kCannotRead, "delen er for stor");
     dom::refuseDocumentType(store.xml, store.place);
     // A cell takes about as many bytes in the store as in the XML: a large sheet's cells get an arena.
-    if (store.xml.size() >= kArenaFrom) store.cellArena = std::make_unique<LargeArena>(kArenaChunk);
+    if (store.xml.size() >= kArenaFrom)
+        store.cellArena = std::make_unique<containers::LargeArena>(kArenaChunk);
     Reader(store).run();
 }
 

@@ -4,8 +4,8 @@
 // Rows live in blocks of a few hundred, each block with a base row number: an insertion renumbers the
 // rest of its own block and moves the base of the blocks after it, nothing more.
 
+#include "containers/LargeBuffer.h"
 #include "formula/RowShift.h"
-#include "package/LargeBuffer.h"
 #include "parts/WorksheetPart.h"
 #include "xml/Place.h"
 
@@ -63,10 +63,10 @@ template <class T> struct ArenaAllocator {
     using propagate_on_container_move_assignment = std::true_type;
     using propagate_on_container_swap = std::true_type;
 
-    LargeArena* arena = nullptr;
+    containers::LargeArena* arena = nullptr;
 
     ArenaAllocator() = default;
-    explicit ArenaAllocator(LargeArena* a) : arena(a) {}
+    explicit ArenaAllocator(containers::LargeArena* a) : arena(a) {}
     template <class U> ArenaAllocator(const ArenaAllocator<U>& other) : arena(other.arena) {}
 
     T* allocate(std::size_t n) {
@@ -123,7 +123,7 @@ struct ColumnStyle {
 class SheetStore {
 public:
     // Before the blocks, which give their cells back to it.
-    std::unique_ptr<LargeArena> cellArena;
+    std::unique_ptr<containers::LargeArena> cellArena;
     std::string xml;
     Place place;
     SharedStrings* sharedStrings = nullptr;

@@ -1,7 +1,7 @@
 #include "parts/WorksheetPart.h"
 
+#include "containers/LargeBuffer.h"
 #include "formula/CellRef.h"
-#include "package/LargeBuffer.h"
 #include "parts/WorksheetStore.h"
 #include "sheets/Error.h"
 #include "xml/XmlScan.h"
@@ -99,7 +99,7 @@ public:
         auto sheetData = findStartTag(frame, "sheetData", {});
         if (!sheetData) m_store.place.fail(kCannotSave, "<sheetData> mangler i delen");
         std::string out;
-        reserveLarge(out, frame.size() + xml.size() + xml.size() / 16);
+        containers::reserveLarge(out, frame.size() + xml.size() + xml.size() / 16);
         if (sheetData->tag.selfClosing) {
             std::size_t slash = sheetData->end - 2;
             std::size_t mark = out.size();
@@ -255,7 +255,7 @@ private:
             const StoredFormula& formula = m_store.formulas[cell.formula];
             std::optional<std::string> text;
             if (m_hooks.rewriteFormula && formula.kind != StoredFormula::Kind::SharedChild)
-                text = m_hooks.rewriteFormula(m_store.formulaText(formula));
+                text = m_hooks.rewriteFormula(row.original, cell.column, m_store.formulaText(formula));
             bool drop = m_hooks.dropCachedResult && m_hooks.dropCachedResult(number, cell.column);
             const eval::Value* computed =
                 !drop && m_hooks.computedResult ? m_hooks.computedResult(row.original, cell.column) : nullptr;

@@ -1,43 +1,17 @@
 #pragma once
 
-// Where in a workbook something is read or changed, so that a failure tells the user where: the
-// workbook file, the sheet by the name on its tab, the part where no sheet says it, and the cell
-// where there is one. Parts and shifters are handed one and fail through it.
+// The engine names where a failure happened as every reader does, and spells it without the
+// contract's namespace.
 
-#include <filesystem>
-#include <string>
-#include <string_view>
+#include "sheets/Place.h"
 
 namespace xlsx {
 
-// What could not be done, as a failure's message starts.
-inline constexpr std::string_view kCannotOpen = "Kan ikke åpne";
-inline constexpr std::string_view kCannotRead = "Kan ikke lese";
-inline constexpr std::string_view kCannotWrite = "Kan ikke skrive til";
-inline constexpr std::string_view kCannotSave = "Kan ikke lagre";
-
-// «text», as messages quote file, sheet and part names.
-std::string inQuotes(std::string_view text);
-
-struct Place {
-    Place() = default;
-    explicit Place(std::filesystem::path workbook) : file(std::move(workbook)) {}
-
-    std::filesystem::path file;
-    std::string sheet; // the name on the sheet's tab; empty for what belongs to no sheet
-    std::string part;  // the zip entry; empty for a sheet's own worksheet part and for the file
-
-    Place withSheet(std::string name) const;
-    Place withPart(std::string name) const;
-
-    // «/data/Tulverkan.xlsx», arket «HEA» i «/data/Tulverkan.xlsx», «xl/styles.xml» i «...» or
-    // «xl/tables/table1.xml» på arket «HEA» i «...».
-    std::string describe() const;
-    // "<action> <describe()>[, celle <cell>]: <cause>", e.g. "Kan ikke lese arket «HEA» i
-    // «/data/Tulverkan.xlsx», celle B3: ugyldig tall «x»". No full stop: the display adds one.
-    std::string message(std::string_view action, std::string_view cause, std::string_view cell = {}) const;
-    // Throws sheets::Error with message().
-    [[noreturn]] void fail(std::string_view action, std::string_view cause, std::string_view cell = {}) const;
-};
+using sheets::inQuotes;
+using sheets::kCannotOpen;
+using sheets::kCannotRead;
+using sheets::kCannotSave;
+using sheets::kCannotWrite;
+using sheets::Place;
 
 } // namespace xlsx

@@ -3,6 +3,8 @@
 // Escaping and unescaping of text as workbook parts hold it: XML entities and character references,
 // and the _xHHHH_ escapes spreadsheet files use for characters XML 1.0 cannot carry.
 
+#include "sheets/Utf8.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -29,6 +31,6 @@ bool appendDecodedText(std::string& out, std::string_view raw, bool ooxmlEscapes
 void decodeOoxmlEscapes(std::string& text, std::size_t from = 0);
 
 // Appends code point `cp` as UTF-8.
-void appendUtf8(std::string& out, char32_t cp);
+using sheets::appendUtf8;
 
 } // namespace xlsx

@@ -110,6 +110,7 @@ TEST(PackageOpen, RefusesWhatIsNoWorkbookPackageWithItsReason) {
     testsupport::writeFile(dir / "bad-ole.xlsx", badOle + std::string(1024, '\0'));
     auto password = dir.copy(testsupport::fixture("package/password.xlsx"));
     auto legacy = dir.copy(testsupport::fixture("package/legacy.xls"));
+    auto document = dir.copy(testsupport::fixture("orders/no-workbook.doc"), "document.xlsx");
     fs::create_directory(dir / "folder.xlsx");
 
     const std::vector<std::pair<fs::path, std::string>> cases{
@@ -121,6 +122,7 @@ TEST(PackageOpen, RefusesWhatIsNoWorkbookPackageWithItsReason) {
         {dir / "bad-ole.xlsx", "skadet OLE-fil"},
         {password, "fjern passordet"},
         {legacy, "lagre den som .xlsx"},
+        {document, "OLE-dokument uten arbeidsbok"}, // not a legacy workbook either
     };
     const auto before = listing(dir.path());
     for (const auto& [path, cause] : cases) {

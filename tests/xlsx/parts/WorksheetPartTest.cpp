@@ -435,7 +435,8 @@ TEST(WorksheetPartSave, HooksRewriteFormulasDropResultsAndEditTheFrame) {
     std::vector<std::string> seen;
     std::string frameSeen;
     SaveHooks unchanged;
-    unchanged.rewriteFormula = [&](std::string_view f) -> std::optional<std::string> {
+    unchanged.rewriteFormula = [&](std::uint32_t, std::uint32_t,
+                                   std::string_view f) -> std::optional<std::string> {
         seen.emplace_back(f);
         return std::nullopt;
     };
@@ -452,7 +453,8 @@ TEST(WorksheetPartSave, HooksRewriteFormulasDropResultsAndEditTheFrame) {
     EXPECT_TRUE(frame.child("worksheet").child("mergeCells"));
 
     SaveHooks edits;
-    edits.rewriteFormula = [](std::string_view f) -> std::optional<std::string> {
+    edits.rewriteFormula = [](std::uint32_t, std::uint32_t,
+                              std::string_view f) -> std::optional<std::string> {
         if (f == "C1") return std::string("C1&\"<\"");
         return std::nullopt;
     };
@@ -693,7 +695,8 @@ TEST(WorksheetPartInsert, ASharedGroupTheRowCutsBecomesPerCellFormulas) {
             {"C2", "A2+$B$1"}, {"D2", "B2+$B$1"}, {"C4", "A3+$B$1"}, {"D4", "B3+$B$1"}, {"C5", "A4+$B$1"}}));
     std::vector<std::string> hooked;
     SaveHooks hooks;
-    hooks.rewriteFormula = [&](std::string_view f) -> std::optional<std::string> {
+    hooks.rewriteFormula = [&](std::uint32_t, std::uint32_t,
+                               std::string_view f) -> std::optional<std::string> {
         hooked.emplace_back(f);
         return std::nullopt;
     };
@@ -835,7 +838,9 @@ TEST(WorksheetPartCorpus, EveryWorksheetSavesUnchangedToTheSameBytes) {
     auto files = corpusFiles();
     ASSERT_GE(files.size(), 90u);
     SaveHooks noChange;
-    noChange.rewriteFormula = [](std::string_view) { return std::optional<std::string>(); };
+    noChange.rewriteFormula = [](std::uint32_t, std::uint32_t, std::string_view) {
+        return std::optional<std::string>();
+    };
     noChange.dropCachedResult = [](std::uint32_t, std::uint32_t) { return false; };
     noChange.rewriteFrame = [](std::string_view) { return std::optional<std::string>(); };
     int sheetsSeen = 0;

@@ -1,11 +1,23 @@
-#include "xml/Place.h"
+#include "sheets/Place.h"
 
 #include "sheets/Error.h"
 
-namespace xlsx {
+namespace sheets {
 
 std::string inQuotes(std::string_view text) {
     return "«" + std::string(text) + "»";
+}
+
+std::string outOfSheet(std::int64_t row, std::int64_t column, std::int64_t lastRow, std::int64_t lastColumn) {
+    const bool badRow = row < 1 || row > lastRow;
+    const bool badColumn = column < 1 || column > lastColumn;
+    const std::string rows = "rad 1 til " + std::to_string(lastRow);
+    const std::string columns = "kolonne 1 til " + std::to_string(lastColumn);
+    if (badRow && badColumn)
+        return "rad " + std::to_string(row) + " og kolonne " + std::to_string(column) +
+               " er utenfor arket (gyldig er " + rows + " og " + columns + ")";
+    if (badRow) return "rad " + std::to_string(row) + " er utenfor arket (gyldig er " + rows + ")";
+    return "kolonne " + std::to_string(column) + " er utenfor arket (gyldig er " + columns + ")";
 }
 
 Place Place::withSheet(std::string name) const {
@@ -44,4 +56,4 @@ void Place::fail(std::string_view action, std::string_view cause, std::string_vi
     throw sheets::Error(message(action, cause, cell));
 }
 
-} // namespace xlsx
+} // namespace sheets

@@ -2,19 +2,15 @@
 
 // Part buffers of tens of megabytes are filled page by page. Where page faults are costly (virtual
 // machines), asking the system for huge pages makes filling them several times cheaper. The only
-// platform-specific bit of the engine.
+// platform-specific bit of the program.
 
 #include <cstddef>
 #include <string>
 
-namespace xlsx {
+namespace containers {
 
 // Reserves `capacity` bytes in `buffer` (a hint: nothing changes in what the buffer holds).
 void reserveLarge(std::string& buffer, std::size_t capacity);
-
-} // namespace xlsx
-
-namespace xlsx {
 
 // Memory for the many arrays of one large part (its cell store), taken from chunks of huge pages
 // where the system has them and handed out in order; what is given back mid-way is kept until the
@@ -43,4 +39,4 @@ private:
     char* m_last = nullptr; // the last allocation
 };
 
-} // namespace xlsx
+} // namespace containers

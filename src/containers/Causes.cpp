@@ -1,6 +1,6 @@
-#include "package/Causes.h"
+#include "containers/Causes.h"
 
-namespace xlsx {
+namespace containers {
 
 std::string zipCause(zip_error_t* error) {
     switch (zip_error_code_zip(error)) {
@@ -43,4 +43,4 @@ std::string zipCause(int code) {
     return cause;
 }
 
-} // namespace xlsx
+} // namespace containers

@@ -1,4 +1,4 @@
-#include "package/LargeBuffer.h"
+#include "containers/LargeBuffer.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 namespace {
 
 TEST(LargeArena, HandsOutAlignedMemoryInOrderAndTakesBackOnlyTheLast) {
-    xlsx::LargeArena arena(1 << 20);
+    containers::LargeArena arena(1 << 20);
     auto* a = static_cast<char*>(arena.allocate(100, 8));
     auto* b = static_cast<char*>(arena.allocate(24, 16));
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b) % 16, 0u);
@@ -25,7 +25,7 @@ TEST(LargeArena, HandsOutAlignedMemoryInOrderAndTakesBackOnlyTheLast) {
 }
 
 TEST(LargeArena, GrowsByChunksAndTakesAllocationsLargerThanOne) {
-    xlsx::LargeArena arena(4096);
+    containers::LargeArena arena(4096);
     auto* first = static_cast<char*>(arena.allocate(3000, 8));
     auto* second = static_cast<char*>(arena.allocate(3000, 8)); // does not fit the first chunk's rest
     auto* huge = static_cast<char*>(arena.allocate(std::size_t{5} << 20, 64));

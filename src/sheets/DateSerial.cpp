@@ -1,8 +1,8 @@
-#include "eval/DateSerial.h"
+#include "sheets/DateSerial.h"
 
 #include <cmath>
 
-namespace xlsx::eval {
+namespace sheets {
 
 namespace {
 
@@ -31,7 +31,6 @@ CivilDate civilFromDays(long long z) {
 
 const long long kDay1899_12_30 = daysFromCivil(1899, 12, 30);
 const long long kDay1899_12_31 = daysFromCivil(1899, 12, 31);
-const long long kDay1900_03_01 = daysFromCivil(1900, 3, 1);
 const long long kDay1904_01_01 = daysFromCivil(1904, 1, 1);
 
 } // namespace
@@ -42,6 +41,12 @@ int daysInMonth(int year, int month) {
     return days[month - 1];
 }
 
+double serialOfDate(long long year, long long month, long long day) {
+    const long long days = daysFromCivil(year, month, day) - kDay1899_12_30;
+    // Before March 1900 the application counts one day fewer: its February 1900 has 29 days.
+    return static_cast<double>(days < 61 ? days - 1 : days);
+}
+
 std::optional<double> serialOf(long long year, long long month, long long day, bool date1904) {
     // Months run over into years; days are counted from the first of the month.
     long long months = year * 12 + (month - 1);
@@ -49,15 +54,8 @@ std::optional<double> serialOf(long long year, long long month, long long day, b
     long long m = months - y * 12 + 1;
     // Year 10000 may still reach back into 9999 through a day of 0 or less.
     if (y < 0 || y > 10000) return std::nullopt;
-    long long first = daysFromCivil(y, m, 1);
-    double serial = 0;
-    if (date1904) {
-        serial = static_cast<double>(first - kDay1904_01_01);
-    } else {
-        // Before March 1900 the application counts one day fewer: its February 1900 has 29 days.
-        serial =
-            static_cast<double>(first >= kDay1900_03_01 ? first - kDay1899_12_30 : first - kDay1899_12_31);
-    }
+    double serial =
+        date1904 ? static_cast<double>(daysFromCivil(y, m, 1) - kDay1904_01_01) : serialOfDate(y, m, 1);
     // Days run on from the first of the month in the application's own count.
     serial += static_cast<double>(day - 1);
     if (serial < 0 || serial > kMaxSerial1900 - (date1904 ? kDays1900To1904 : 0)) return std::nullopt;
@@ -78,11 +76,15 @@ std::optional<CivilDate> dateOf(double serial, bool date1904) {
     return civilFromDays(kDay1899_12_30 + whole);
 }
 
+CivilDate platformDate(long long days) {
+    return civilFromDays(kDay1899_12_30 + days);
+}
+
 int weekdayOf(double serial, bool date1904) {
     // Serial 1 of the 1900 system is a Sunday there (the fictitious leap day shifts January and
     // February 1900 by one), and the 1904 system starts on a Friday.
-    auto whole = static_cast<long long>(std::floor(serial)) + (date1904 ? 1462 : 0);
+    auto whole = static_cast<long long>(std::floor(toDate1900(serial, date1904)));
     return static_cast<int>(((whole + 6) % 7 + 7) % 7);
 }
 
-} // namespace xlsx::eval
+} // namespace sheets

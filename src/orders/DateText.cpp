@@ -1,7 +1,8 @@
-#include "DateSerial.h"
+#include "DateText.h"
+
+#include "sheets/DateSerial.h"
 
 #include <charconv>
-#include <chrono>
 
 namespace orders {
 
@@ -43,17 +44,11 @@ std::optional<double> takeTimeOfDay(std::string_view& text) {
         if (!s) return std::nullopt;
         seconds = *s;
     }
-    return (static_cast<double>(*hours * 3600 + *minutes * 60) + seconds) / 86400.0;
+    // In doubles: the digits may be many more than an hour has.
+    return (static_cast<double>(*hours) * 3600 + static_cast<double>(*minutes) * 60 + seconds) / 86400.0;
 }
 
 } // namespace
-
-double serialOfDate(int year, unsigned month, unsigned day) {
-    using namespace std::chrono;
-    const sys_days date{std::chrono::year{year} / std::chrono::month{month} / std::chrono::day{day}};
-    const long days = (date - sys_days{1899y / December / 30}).count();
-    return static_cast<double>(days < 61 ? days - 1 : days);
-}
 
 std::optional<double> serialOfDateTimeText(std::string_view text) {
     if (text.size() >= 3 && text[2] == ':') {
@@ -66,9 +61,10 @@ std::optional<double> serialOfDateTimeText(std::string_view text) {
     auto month = takeNumber(text);
     if (!month || !take(text, '-')) return std::nullopt;
     auto day = takeNumber(text);
-    if (!day || *month < 1 || *month > 12 || *day < 1 || *day > 31) return std::nullopt;
-    double serial = serialOfDate(static_cast<int>(negativeYear ? -*year : *year),
-                                 static_cast<unsigned>(*month), static_cast<unsigned>(*day));
+    // Years past what any date type counts are no dates.
+    if (!day || *month < 1 || *month > 12 || *day < 1 || *day > 31 || *year < -32767 || *year > 32767)
+        return std::nullopt;
+    double serial = sheets::serialOfDate(negativeYear ? -*year : *year, *month, *day);
     if (take(text, 'T') || take(text, ' ')) {
         auto time = takeTimeOfDay(text);
         if (!time) return std::nullopt;

@@ -7,7 +7,7 @@
 #include <string>
 #include <zip.h>
 
-namespace xlsx {
+namespace containers {
 
 using sheets::systemCause;
 
@@ -15,4 +15,4 @@ using sheets::systemCause;
 std::string zipCause(zip_error_t* error);
 std::string zipCause(int code);
 
-} // namespace xlsx
+} // namespace containers

@@ -1,4 +1,4 @@
-#include "package/LargeBuffer.h"
+#include "containers/LargeBuffer.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include <unistd.h>
 #endif
 
-namespace xlsx {
+namespace containers {
 
 namespace {
 constexpr std::size_t kLarge = std::size_t{8} << 20;
@@ -28,10 +28,6 @@ void reserveLarge(std::string& buffer, std::size_t capacity) {
     if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 #endif
 }
-
-} // namespace xlsx
-
-namespace xlsx {
 
 namespace {
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
@@ -90,4 +86,4 @@ void LargeArena::release(void* p, std::size_t bytes) {
     }
 }
 
-} // namespace xlsx
+} // namespace containers
