@@ -7,10 +7,15 @@ dialog, real clicks and keys by xdotool.
 Copies a booking case's inventory and order into a fresh folder, starts the program with a recording
 xdg-open first on PATH, types the inventory's path over the proposed one, clicks "Oppdater tulverkan",
 types the order's path into the order dialog and presses Return while its completion list shows,
-waits for the run, clicks "Avslutt" once and checks that the program ended; then checks the saved
-inventory with openpyxl against the case's expected.txt, and that the desktop was handed the order
-and the saved inventory. A picture of the window after the run goes to SCREENSHOT.
+waits for the run; then books the same order again, which the dialog proposes: the window asks
+whether to book its lines a second time (its text read off its picture), and Return takes the default
+answer, Nei. Clicks "Avslutt" once and checks that the program ended; then checks the saved inventory
+with openpyxl against the case's expected.txt (nothing booked twice), that the journal beside it holds
+the first run's lines only, and that the desktop was handed the order and the saved inventory after
+each run. A picture of the window after the first run goes to SCREENSHOT.
 """
+import csv
+import io
 import os
 import shutil
 import subprocess
@@ -24,9 +29,12 @@ from xwindow import (EXIT_BUTTON, UPDATE_BUTTON, click, ends_within, find_window
                      type_into_focus, wait_for, xdotool)
 
 try:
-    from PIL import ImageGrab
+    from PIL import Image, ImageGrab
 except ImportError:  # a test-only package; ctest counts the test as skipped on this line
     print("SKIPPED: Pillow (python3-pil) is not installed (scripts/setup --test)")
+    sys.exit(0)
+if not shutil.which("tesseract"):
+    print("SKIPPED: tesseract (tesseract-ocr, tesseract-ocr-nor) is not installed (scripts/setup --test)")
     sys.exit(0)
 
 def opened_paths(log):
@@ -40,6 +48,51 @@ def opened_paths(log):
                 arg = urllib.request.url2pathname(urllib.parse.urlparse(arg).path)
             paths.append(arg)
     return paths
+
+
+# The marked lines of the order of the case the test books.
+MARKED_LINES = 5
+
+
+def box_text(box, display):
+    """The text a box shows, read off its picture: the toolkit offers no other way to it under X."""
+    x, y, width, height = geometry(box)
+    picture = ImageGrab.grab(bbox=(x, y, x + width, y + height), xdisplay=display)
+    # Enlarged, the small print reads reliably, Norwegian letters included.
+    picture = picture.resize((width * 3, height * 3), Image.LANCZOS)
+    text = subprocess.run(["tesseract", "-", "-", "-l", "nor"], input=picture_bytes(picture),
+                          capture_output=True, check=True).stdout.decode("utf-8")
+    return " ".join(text.split())
+
+
+def picture_bytes(picture):
+    buffer = io.BytesIO()
+    picture.save(buffer, format="PNG")
+    return buffer.getvalue()
+
+
+def book_again(form, log, display):
+    """The same order again: the question shows, and Return answers Nei, its default."""
+    click(form, UPDATE_BUTTON)
+    dialog = wait_for("the order dialog", lambda: find_window("Velg bestillingsfil"))
+    time.sleep(0.5)
+    # The dialog proposes the order chosen last; Return takes it, as a user booking it again does.
+    xdotool("windowfocus", "--sync", dialog)
+    xdotool("key", "Return")
+    # The error display has the same title; only the question has the order's name and "før" in it.
+    question = wait_for("the question about lines booked before", lambda: find_window("Tulverkan"))
+    time.sleep(0.5)
+    text = box_text(question, display)
+    expected = (f"{MARKED_LINES} av {MARKED_LINES} merkede linjer i «Bestilling.xlsx» er bokført i denne "
+                "lagerfilen før")
+    if expected not in text:
+        raise SystemExit(f"the box shown is not the question about lines booked before:\n{text}")
+    xdotool("windowfocus", "--sync", question)
+    xdotool("key", "Return")
+    # Nei with no new lines books nothing, yet the run ends as any other: saved and shown.
+    wait_for("the workbooks handed to the desktop again", lambda: len(opened_paths(log)) >= 4)
+    if find_window("Tulverkan"):
+        raise SystemExit("a box titled Tulverkan is still showing after the second run")
 
 
 def main():
@@ -91,6 +144,7 @@ def run(program, case, dump_script, screenshot, work):
         x, y, width, height = geometry(form)
         ImageGrab.grab(bbox=(x, y, x + width, y + height), xdisplay=env.get("DISPLAY")).save(screenshot)
 
+        book_again(form, log, env.get("DISPLAY"))
         # One click: a completion list left open by the dialog would take it and close instead.
         click(form, EXIT_BUTTON)
         ends_within(app, 10, "one click on Avslutt")
@@ -99,8 +153,13 @@ def run(program, case, dump_script, screenshot, work):
 
     # Each file goes to its own detached xdg-open, so they may log in either order.
     opened = sorted(opened_paths(log))
-    if opened != sorted([order, inventory]):
-        raise SystemExit(f"handed to the desktop: {opened}, expected {[order, inventory]}")
+    if opened != sorted([order, inventory] * 2):
+        raise SystemExit(f"handed to the desktop: {opened}, expected {[order, inventory] * 2}")
+    journal = os.path.join(os.path.dirname(inventory), "Tulverkan-logg.csv")
+    with open(journal, encoding="utf-8-sig", newline="") as lines:
+        rows = list(csv.reader(lines, delimiter=";"))
+    if len(rows) != 1 + MARKED_LINES or {row[3] for row in rows[1:]} != {"1"}:
+        raise SystemExit(f"the journal should hold the first run's {MARKED_LINES} lines: {rows}")
     dump = subprocess.run([sys.executable, dump_script, inventory], check=True, capture_output=True,
                           text=True).stdout
     with open(os.path.join(case, "expected.txt"), encoding="utf-8") as expected:
