@@ -40,6 +40,10 @@ def timed(command, **kwargs):
 def run_batch(batch, inventory, order, work):
     copy = os.path.join(work, "Tulverkan.xlsx")
     shutil.copyfile(inventory, copy)
+    # Each run is a first booking: the previous run's journal would make the guard refuse the order.
+    journal = os.path.join(work, "Tulverkan-logg.csv")
+    if os.path.exists(journal):
+        os.remove(journal)
     seconds, done = timed(["/usr/bin/time", "-f", "rusage %M %U %S", batch, copy, order])
     if done.returncode != 0:
         sys.exit("tulverkan-batch failed (%d): %s" % (done.returncode, done.stderr.strip()))
