@@ -1,6 +1,7 @@
 #include "stock/JournalFile.h"
 
 #include "JournalCsv.h"
+#include "sheets/FileDescriptor.h"
 #include "sheets/SystemCause.h"
 
 #include <cerrno>
@@ -23,25 +24,7 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     fail(action, path, sheets::systemCause(error));
 }
 
-// Closes on every way out; a failed close of a written file is a failed write.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-    int close() {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result;
-    }
-
-private:
-    int m_fd;
-};
+using sheets::FileDescriptor;
 
 std::string readAll(const std::filesystem::path& path, int fd) {
     std::string text;
@@ -82,7 +65,7 @@ std::string JournalFile::location(const std::filesystem::path& inventory) const 
 
 JournalContents JournalFile::read(const std::filesystem::path& inventory) {
     const auto path = pathFor(inventory);
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         if (errno == ENOENT) return {};
         fail("Kan ikke lese", path, errno);
@@ -119,7 +102,7 @@ void JournalFile::append(const std::filesystem::path& inventory, const std::vect
     struct stat status {};
     if (::stat(path.c_str(), &status) == 0 && (status.st_mode & 0222) == 0)
         fail("Kan ikke skrive", path, "filen er skrivebeskyttet");
-    Descriptor fd(::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+    FileDescriptor fd(::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
     if (fd.get() < 0) fail("Kan ikke skrive", path, errno);
     if (::fstat(fd.get(), &status) != 0) fail("Kan ikke skrive", path, errno);
 
@@ -142,7 +125,7 @@ void JournalFile::append(const std::filesystem::path& inventory, const std::vect
     if (created) {
         // The new file's name is on disk only when its folder is.
         auto folder = path.parent_path();
-        Descriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        FileDescriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (dir.get() >= 0) ::fsync(dir.get());
     }
 }

@@ -6,6 +6,7 @@
 #include "package/LockFiles.h"
 #include "package/ParallelDeflate.h"
 #include "package/PartName.h"
+#include "sheets/FileDescriptor.h"
 #include "xml/Place.h"
 
 #include <zip.h>
@@ -45,20 +46,7 @@ bool isFolder(std::string_view name) {
     Place{path}.fail(kCannotSave, cause);
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
+using sheets::FileDescriptor;
 
 // Checks the file before libzip sees it, so that the user learns what the file is when it is not
 // a workbook package, then opens it from the same descriptor (no second lookup of the path).
