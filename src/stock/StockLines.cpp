@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 
 namespace stock {
 
@@ -91,7 +92,10 @@ bool StockLines::read(int row, std::uint32_t e) {
         const auto text = sheets::cellText(value, m_format, m_scratch);
         cell.offset = static_cast<std::uint32_t>(m_arena.size());
         cell.size = static_cast<std::uint32_t>(text.size());
-        cell.number = sheets::StrToReal(text);
+        // A whole number reads back from its text as itself; only other cells need the parse.
+        const bool whole = value.kind == sheets::CellValue::Kind::Number && std::fabs(value.number) < 1e15 &&
+                           value.number == std::trunc(value.number);
+        cell.number = whole ? value.number : sheets::StrToReal(text);
         m_arena.append(text);
     }
     m_hazards += static_cast<int>(entry.hazard) - static_cast<int>(wasHazard);
