@@ -86,7 +86,8 @@ void appendNumberText(double value, const TextFormat& format, std::string& out) 
         std::array<char, 24> digits{};
         const auto whole = static_cast<long long>(value);
         if (std::signbit(value)) out += '-';
-        auto end = std::to_chars(digits.data(), digits.data() + digits.size(), whole < 0 ? -whole : whole).ptr;
+        auto end =
+            std::to_chars(digits.data(), digits.data() + digits.size(), whole < 0 ? -whole : whole).ptr;
         out.append(digits.data(), end);
         return;
     }

@@ -122,15 +122,29 @@ int placementRow(StockLines& lines, const OrderLine& L, int Dim, int GradeRow) {
         return Row2;
     }
     // A row of another grade is decided by its grade text alone: once per run of equal grades.
+    // Likewise a row of the grade whose H differs from the order's is decided by its H alone: once
+    // per run of equal H texts, which is most of the rows a long grade is walked through.
     const auto grade = lines.gradeId(L.Grade);
     std::optional<std::uint32_t> decidedGrade;
     bool decided = false;
+    const auto orderH = lines.hId(L.H);
+    std::optional<std::uint32_t> decidedH;
+    bool decidedByH = false;
     const int end = lines.endRow();
     do {
         ++Row2;
         const auto rowGrade = lines.gradeIdAt(Row2);
         if (rowGrade == grade) {
-            Funnet = goesBefore(lines, L, N, Dim, Row2);
+            const auto rowH = lines.hIdAt(Row2);
+            if (rowH == orderH) {
+                Funnet = goesBefore(lines, L, N, Dim, Row2);
+            } else {
+                if (rowH != decidedH) {
+                    decidedH = rowH;
+                    decidedByH = N.H < lines.number(Row2, C::H);
+                }
+                Funnet = decidedByH;
+            }
         } else {
             if (rowGrade != decidedGrade) {
                 decidedGrade = rowGrade;

@@ -59,6 +59,12 @@ std::optional<std::uint32_t> StockLines::gradeId(std::string_view grade) const {
     return it->second;
 }
 
+std::optional<std::uint32_t> StockLines::hId(std::string_view H) const {
+    auto it = m_hIds.find(H);
+    if (it == m_hIds.end()) return std::nullopt;
+    return it->second;
+}
+
 int StockLines::firstRowOfGrade(std::uint32_t grade) const {
     return static_cast<int>(m_entryRow[m_gradeFirst[grade]]);
 }
@@ -100,6 +106,13 @@ bool StockLines::read(int row, std::uint32_t e) {
     }
     m_hazards += static_cast<int>(entry.hazard) - static_cast<int>(wasHazard);
     if (entry.cells[0].size == kNone) return false;
+
+    entry.h = kNone;
+    if (entry.cells[1].size != kNone)
+        entry.h =
+            m_hIds
+                .try_emplace(std::string(cellText(entry.cells[1])), static_cast<std::uint32_t>(m_hIds.size()))
+                .first->second;
 
     const auto grade = cellText(entry.cells[0]);
     if (grade.empty()) {

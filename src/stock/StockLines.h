@@ -48,6 +48,10 @@ public:
     std::uint32_t gradeIdAt(int row) const { return entryAt(row).grade; }
     // The first row whose column 2 is the grade.
     int firstRowOfGrade(std::uint32_t grade) const;
+    // H ids stand for column-3 texts as grade ids do for column 2: a placement walks a long grade by
+    // them. nullopt: no row read so far has the text.
+    std::optional<std::uint32_t> hId(std::string_view H) const;
+    std::uint32_t hIdAt(int row) const { return entryAt(row).h; }
 
     // Rows before the list end whose key hashes as keyHash(...) does: every row whose key cells are
     // equal to those texts by the booking's rules is among them, in no particular order.
@@ -81,6 +85,7 @@ private:
     struct Entry {
         std::array<Cell, kSlots> cells;
         std::uint32_t grade = kBlank;
+        std::uint32_t h = kNone;
         std::uint32_t next = kNone; // next entry of the same key hash
         bool hazard = false;        // a key cell holds an error value
     };
@@ -118,6 +123,7 @@ private:
     std::vector<std::uint32_t> m_entryRow; // current row of each entry
     std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> m_gradeIds;
     std::vector<std::uint32_t> m_gradeFirst; // first entry of each grade id
+    std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> m_hIds;
     std::unordered_map<std::uint64_t, std::uint32_t> m_keyHead;
     int m_hazards = 0;     // cached rows with an error value in a key cell
     int m_blankInside = 0; // cached rows before the last with a blank column 2 (an inserted row)
