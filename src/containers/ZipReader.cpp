@@ -4,6 +4,7 @@
 #include "containers/LargeBuffer.h"
 
 #include <zip.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <unistd.h>
@@ -18,6 +19,45 @@ namespace {
 constexpr std::uint64_t kMaxEntrySize = std::uint64_t{1} << 30;
 constexpr std::uint64_t kRatioFloor = std::uint64_t{8} << 20;
 constexpr std::uint64_t kMaxRatio = 1000;
+
+bool withinLimits(const zip_stat_t& stat) {
+    return stat.size <= kMaxEntrySize &&
+           !(stat.size > kRatioFloor && stat.size / std::max<zip_uint64_t>(stat.comp_size, 1) > kMaxRatio);
+}
+
+// Inflates a raw deflate stream that must come out as exactly `size` bytes with checksum `crc`;
+// nullopt for anything else.
+std::optional<std::string> inflateExactly(const std::string& compressed, std::uint64_t size,
+                                          std::uint32_t crc) {
+    z_stream stream{};
+    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return std::nullopt;
+    std::string data;
+    // One byte to spare: a stream longer than declared fills it.
+    reserveLarge(data, size + 1);
+    data.resize(size + 1);
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+    stream.next_out = reinterpret_cast<Bytef*>(data.data());
+    std::size_t inLeft = compressed.size();
+    std::size_t outLeft = data.size();
+    int rc = Z_OK;
+    // zlib counts in 32 bits: feed it in slices.
+    constexpr std::size_t kSlice = std::size_t{1} << 30;
+    while (rc == Z_OK) {
+        const auto in = static_cast<uInt>(std::min(inLeft, kSlice));
+        const auto out = static_cast<uInt>(std::min(outLeft, kSlice));
+        stream.avail_in = in;
+        stream.avail_out = out;
+        rc = inflate(&stream, Z_NO_FLUSH);
+        inLeft -= in - stream.avail_in;
+        outLeft -= out - stream.avail_out;
+        if (rc == Z_OK && stream.avail_in == in && stream.avail_out == out) break; // no progress
+    }
+    inflateEnd(&stream);
+    if (rc != Z_STREAM_END || inLeft != 0 || data.size() - outLeft != size) return std::nullopt;
+    data.resize(size);
+    if (crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), data.size()) != crc) return std::nullopt;
+    return data;
+}
 
 } // namespace
 
@@ -69,6 +109,7 @@ std::optional<std::uint64_t> ZipReader::find(std::string_view name) const {
 }
 
 std::optional<std::uint64_t> ZipReader::declaredSize(std::uint64_t index) const {
+    std::lock_guard lock(m_lock);
     zip_stat_t stat;
     zip_stat_init(&stat);
     if (zip_stat_index(m_zip, index, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) return std::nullopt;
@@ -82,6 +123,41 @@ std::optional<std::string> ZipReader::read(std::string_view name) const {
 }
 
 std::string ZipReader::read(std::uint64_t index, std::string_view partName) const {
+    if (auto data = readDeflated(index)) return std::move(*data);
+    std::lock_guard lock(m_lock);
+    return readWithLibzip(index, partName);
+}
+
+std::optional<std::string> ZipReader::readDeflated(std::uint64_t index) const {
+    zip_stat_t stat;
+    std::string compressed;
+    {
+        std::lock_guard lock(m_lock);
+        zip_stat_init(&stat);
+        if (zip_stat_index(m_zip, index, 0, &stat) != 0) return std::nullopt;
+        constexpr auto needed = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC |
+                                ZIP_STAT_ENCRYPTION_METHOD;
+        if ((stat.valid & needed) != needed || stat.comp_method != ZIP_CM_DEFLATE ||
+            stat.encryption_method != ZIP_EM_NONE || !withinLimits(stat))
+            return std::nullopt;
+        // Deflate never grows data by more than a few bytes per block: a larger claim is damage.
+        if (stat.comp_size > stat.size + stat.size / 1000 + 1024) return std::nullopt;
+        zip_file_t* file = zip_fopen_index(m_zip, index, ZIP_FL_COMPRESSED);
+        if (!file) return std::nullopt;
+        compressed.resize(stat.comp_size);
+        std::size_t done = 0;
+        while (done < compressed.size()) {
+            const zip_int64_t n = zip_fread(file, compressed.data() + done, compressed.size() - done);
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        zip_fclose(file);
+        if (done != compressed.size()) return std::nullopt;
+    }
+    return inflateExactly(compressed, stat.size, stat.crc);
+}
+
+std::string ZipReader::readWithLibzip(std::uint64_t index, std::string_view partName) const {
     auto fail = [&](const std::string& cause) -> void {
         m_place.withPart(std::string(partName)).fail(sheets::kCannotRead, cause);
     };

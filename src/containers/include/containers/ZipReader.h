@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,17 +48,27 @@ public:
 
     // The entry's bytes. Throws sheets::Error naming the place and the entry as `partName` for a
     // damaged entry or one past the limits; never inflates past the size the entry declares.
+    // Reads, declaredSize() and find() may run on several threads at once.
     std::string read(std::uint64_t index, std::string_view partName) const;
     // The bytes of the entry of that name, nullopt when there is none.
     std::optional<std::string> read(std::string_view name) const;
     // The size the entry declares, nullopt when libzip does not know it.
     std::optional<std::uint64_t> declaredSize(std::uint64_t index) const;
 
-    // The archive itself, for a writer that copies entries as they are stored.
+    // The archive itself, for a writer that copies entries as they are stored; not while another
+    // thread reads.
     zip* archive() const { return m_zip; }
 
 private:
     ZipReader(zip* archive, sheets::Place place, NameKey key);
+    // A deflated entry's compressed bytes are fetched under the lock and inflated outside it, so that
+    // threads reading at once wait only for the file. Anything out of the ordinary (another method,
+    // encryption, a size or checksum that does not match) gives nullopt: libzip then reads the entry
+    // again and names what is wrong.
+    std::optional<std::string> readDeflated(std::uint64_t index) const;
+    std::string readWithLibzip(std::uint64_t index, std::string_view partName) const;
+
+    mutable std::mutex m_lock; // libzip's archive handle is not safe for concurrent use
     zip* m_zip;
     sheets::Place m_place;
     NameKey m_key;
