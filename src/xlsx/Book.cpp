@@ -3,6 +3,9 @@
 #include "sheets/AsciiCase.h"
 #include "shift/PartShifter.h"
 
+#include <system_error>
+#include <utility>
+
 namespace xlsx {
 
 namespace {
@@ -23,6 +26,32 @@ Book::Book(const std::filesystem::path& path, sheets::OpenMode mode) : m_place{p
     if (mode == sheets::OpenMode::ReadWrite && std::filesystem::is_regular_file(path, error))
         m_hold = std::make_unique<InventoryHold>(path);
     load();
+    // A save computes every formula of a workbook asking for a full calculation, so it reads every
+    // sheet with formulas: parsing them ahead costs the main thread nothing.
+    if (mode == sheets::OpenMode::ReadWrite && m_calculation->fullCalculation()) preloadSheets();
+}
+
+void Book::preloadSheets() {
+    std::vector<std::size_t> worksheets;
+    // Copied here: the worker must not read what the main thread may change.
+    std::vector<std::pair<std::string, Place>> parts;
+    for (const auto& sheet : m_sheets) {
+        parts.emplace_back(sheet->partName(), sheet->place());
+        if (sheet->kind() == SheetKind::Worksheet)
+            worksheets.push_back(static_cast<std::size_t>(sheet->index()));
+    }
+    // The shared strings and styles are only pointed to while parsing, and the package's reads of the
+    // file as opened are safe beside the main thread's calls.
+    auto parse = [this, parts = std::move(parts), date1904 = m_workbook->date1904()](std::size_t sheet) {
+        const auto& [name, place] = parts[sheet];
+        return std::make_unique<WorksheetPart>(package().readAsOpened(name), place, m_sharedStrings, m_styles,
+                                               date1904);
+    };
+    try {
+        m_preloader = std::make_unique<SheetPreloader>(worksheets, std::move(parse));
+    } catch (const std::system_error&) {
+        // No thread to be had: every sheet is parsed when first used, as without a full calculation.
+    }
 }
 
 void Book::load() {
@@ -130,8 +159,11 @@ std::vector<std::string> Book::sheetParts(const Sheet& sheet, std::string_view t
 }
 
 std::unique_ptr<WorksheetPart> Book::loadWorksheet(const Sheet& sheet) {
-    auto part = std::make_unique<WorksheetPart>(package().read(sheet.partName()), sheet.place(),
-                                                m_sharedStrings, m_styles, m_workbook->date1904());
+    std::unique_ptr<WorksheetPart> part;
+    if (m_preloader) part = m_preloader->take(static_cast<std::size_t>(sheet.index()));
+    if (!part)
+        part = std::make_unique<WorksheetPart>(package().read(sheet.partName()), sheet.place(),
+                                               m_sharedStrings, m_styles, m_workbook->date1904());
     // A sheet parsed after the planner was made (it could not read what had changed) joins it now.
     if (m_planner && !m_inPlanner[static_cast<std::size_t>(sheet.index())]) {
         addToPlanner(sheet, *part);

@@ -15,6 +15,7 @@
 #include "package/Package.h"
 #include "package/Relationships.h"
 #include "parts/SharedStrings.h"
+#include "parts/SheetPreloader.h"
 #include "parts/Styles.h"
 #include "parts/TablePart.h"
 #include "parts/WorkbookPart.h"
@@ -47,6 +48,8 @@ private:
     void load();
     // The workbook part and its relationships, as the package holds them now.
     void readWorkbookParts(const std::string& workbookPart);
+    // Starts parsing every worksheet on the second core, for a workbook whose save will need them all.
+    void preloadSheets();
     Package& package() const { return *m_package; }
 
     // What the sheets call (SheetHost).
@@ -120,6 +123,9 @@ private:
     std::unique_ptr<eval::Evaluator> m_evaluator;
     // The areas of the pivot tables on each sheet (by index), as the file has them; read when needed.
     mutable std::map<int, std::vector<std::string>> m_pivotAreas;
+    // Last, so that its worker is gone before anything it reads. Dropped before the package is saved
+    // or read again.
+    std::unique_ptr<SheetPreloader> m_preloader;
 };
 
 } // namespace xlsx

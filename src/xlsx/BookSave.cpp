@@ -210,6 +210,8 @@ void Book::save() {
         try {
             readWorkbookParts(workbook->partName());
             stageChanges(allComputed);
+            // The save replaces the file the worker reads; every sheet the save needed is parsed.
+            m_preloader.reset();
             // Checked again at the last moment: the file may have changed while this save worked.
             package().save([this] {
                 if (m_hold) m_hold->requireUnchanged();
@@ -231,6 +233,7 @@ void Book::save() {
     m_shiftedFormulas.forget();
     m_planner.reset();
     m_inPlanner.clear();
+    m_preloader.reset(); // its parts are of the file as it was
     load();
     for (auto& sheet : m_sheets)
         sheet->reset();

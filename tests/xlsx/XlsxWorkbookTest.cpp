@@ -338,6 +338,44 @@ TEST(XlsxWorkbook, SheetsAChangeCannotReachAreNeverParsed) {
         << "the sheet left alone is as broken as it was";
 }
 
+// A workbook asking for a full calculation has its sheets parsed ahead. A sheet that cannot be parsed
+// fails as a read of it fails, and only where the work needs it.
+TEST(XlsxWorkbook, SheetsParsedAheadFailOnlyWhereNeededAndAsAReadWould) {
+    TempDir dir;
+    const auto path = dir.copy(fixture("engine/spare-broken-sheet.xlsx"));
+    const auto notes = zipEntry(path, "xl/worksheets/sheet2.xml");
+    const auto readFails =
+        errorOf([&] { xlsx::openWorkbook(path, OpenMode::ReadOnly)->sheet(2).cell(1, 1); });
+    ASSERT_NE(readFails.find("Notater"), std::string::npos) << readFails;
+    {
+        auto book = xlsx::openWorkbook(path, OpenMode::ReadWrite);
+        book->sheet(1).setNumber(3, 1, 30);
+        EXPECT_EQ(errorOf([&] { book->sheet(2).cell(1, 1); }), readFails);
+        EXPECT_EQ(errorOf([&] { book->sheet(2).cell(1, 1); }), readFails) << "and again";
+        book->save();
+    }
+    EXPECT_EQ(zipEntry(path, "xl/worksheets/sheet2.xml"), notes);
+    EXPECT_EQ(cachedResult(sheetXml(path, "xl/worksheets/sheet3.xml"), "A1"), "31");
+
+    // A sheet the save computes fails the save as it fails a read.
+    const auto broken = dir / "lager.xlsx";
+    writeDamaged(fixture("engine/spare-broken-sheet.xlsx"), broken, "xl/worksheets/sheet1.xml",
+                 "<c r=\"A2\"><v>2</v>", "<c r=\"A2\"><v>to</v>");
+    const auto stockFails =
+        errorOf([&] { xlsx::openWorkbook(broken, OpenMode::ReadOnly)->sheet(1).cell(1, 1); });
+    ASSERT_NE(stockFails.find("celle A2"), std::string::npos) << stockFails;
+    const auto before = readFile(broken);
+    EXPECT_EQ(errorOf([&] {
+                  editAndSave(broken, [](sheets::Workbook& book) { book.sheet(3).setNumber(2, 1, 1); });
+              }),
+              stockFails);
+    EXPECT_EQ(readFile(broken), before);
+
+    // Closed at once, while sheets are being parsed ahead: nothing outlives the book.
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(xlsx::openWorkbook(broken, OpenMode::ReadWrite)->sheetCount(), 3);
+}
+
 TEST(XlsxWorkbook, SavingWithoutChangesKeepsEveryEntry) {
     TULVERKAN_NEEDS_CORPUS();
     TempDir dir;

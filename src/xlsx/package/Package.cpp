@@ -143,6 +143,13 @@ std::string Package::read(std::string_view name) const {
     return m_reader->read(*index, name);
 }
 
+std::string Package::readAsOpened(std::string_view name) const {
+    const auto k = partKey(name);
+    const auto index = isFolder(k) ? std::nullopt : m_reader->find(k);
+    if (!index) Place{m_path}.withPart(std::string(name)).fail(kCannotRead, "delen finnes ikke");
+    return m_reader->read(*index, name);
+}
+
 void Package::write(std::string_view name, std::string data) {
     if (!name.empty() && name.front() == '/') name.remove_prefix(1);
     const auto k = partKey(name);

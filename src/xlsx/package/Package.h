@@ -42,6 +42,9 @@ public:
     // for a missing part, a damaged entry, or a part whose size or compression ratio is absurd
     // (over 1 GiB, or over 1000:1 beyond 8 MiB); never inflates past the size the entry declares.
     std::string read(std::string_view name) const;
+    // The part's bytes as the file holds them, writes and removals aside. Unlike every other call, safe
+    // on another thread while this one goes on with the package, save() and destruction excepted.
+    std::string readAsOpened(std::string_view name) const;
 
     // Replaces the part's bytes, or adds the part when it is new; remove() drops it (no-op when absent).
     void write(std::string_view name, std::string data);
