@@ -7,6 +7,11 @@
 #include "shift/PartShifter.h"
 
 #include <algorithm>
+#include <atomic>
+#include <deque>
+#include <exception>
+#include <system_error>
+#include <thread>
 
 namespace xlsx {
 
@@ -44,6 +49,18 @@ void Book::writeChangedSheets(bool rowsInserted) {
         if (sheet->kind() == SheetKind::Worksheet && mayNameOtherSheets(*sheet))
             sheet->part().expandSharedFormulasNamingOtherSheets();
 
+    // Decided and prepared here, on this thread (taking a part may parse it); the serialising, which
+    // reads only the part, the calculation state and this sheet's kept formulas, runs on every core.
+    struct Job {
+        Sheet* sheet;
+        WorksheetPart* part;
+        bool touched;
+        ShiftContext context;
+        SaveHooks hooks;
+        std::string xml;
+        std::exception_ptr failure;
+    };
+    std::deque<Job> jobs; // the hooks point into their job: never moved
     for (const auto& sheet : m_sheets) {
         if (sheet->kind() != SheetKind::Worksheet) continue;
         const bool results = m_calculation->hasResultsOn(sheet->index());
@@ -52,35 +69,64 @@ void Book::writeChangedSheets(bool rowsInserted) {
         auto& part = sheet->part();
         bool touched = part.dirty() || results;
         if (!touched && sheet->shift().empty() && !mayNameOtherSheets(*sheet)) continue;
-        auto context = shiftContext(sheet->name());
-        SaveHooks hooks;
+        auto& job =
+            jobs.emplace_back(Job{sheet.get(), &part, touched, shiftContext(sheet->name()), {}, {}, {}});
+        auto& hooks = job.hooks;
+        const int index = sheet->index();
         if (results) {
-            const int index = sheet->index();
-            hooks.computedResult = [&, index](std::uint32_t originalRow, std::uint32_t column) {
+            hooks.computedResult = [this, index](std::uint32_t originalRow, std::uint32_t column) {
                 return m_calculation->result({index, originalRow, column});
             };
-            hooks.dropCachedResult = [&, index](std::uint32_t row, std::uint32_t column) {
-                return m_calculation->dropped({index, sheet->shift().original(row).first, column});
+            hooks.dropCachedResult = [this, index, &sheet = *sheet](std::uint32_t row, std::uint32_t column) {
+                return m_calculation->dropped({index, sheet.shift().original(row).first, column});
             };
         }
         if (rowsInserted) {
-            hooks.rewriteFormula = [&](std::uint32_t originalRow, std::uint32_t column,
-                                       std::string_view formula) {
-                auto shifted = m_shiftedFormulas.take(sheet->index(), originalRow, column, formula, context);
-                touched = touched || shifted.has_value();
+            hooks.rewriteFormula = [this, index, &job](std::uint32_t originalRow, std::uint32_t column,
+                                                       std::string_view formula) {
+                auto shifted = m_shiftedFormulas.take(index, originalRow, column, formula, job.context);
+                job.touched = job.touched || shifted.has_value();
                 return shifted;
             };
-            hooks.rewriteFrame = [&](std::string_view frame) {
-                auto shifted = shiftWorksheetFrame(frame, {sheet->insertions(), sheet->shift(), context},
-                                                   sheet->place());
-                touched = touched || shifted.has_value();
+            hooks.rewriteFrame = [&job](std::string_view frame) {
+                const Sheet& on = *job.sheet;
+                auto shifted =
+                    shiftWorksheetFrame(frame, {on.insertions(), on.shift(), job.context}, on.place());
+                job.touched = job.touched || shifted.has_value();
                 return shifted;
             };
         }
-        auto xml = part.serialize(hooks);
-        m_shiftedFormulas.release(sheet->index());
-        if (touched) package().write(sheet->partName(), std::move(xml));
-        if (!sheet->shift().empty()) shiftPartsOf(*sheet);
+    }
+
+    std::atomic<std::size_t> next{0};
+    auto serialize = [&] {
+        for (std::size_t i = next++; i < jobs.size(); i = next++) {
+            try {
+                jobs[i].xml = jobs[i].part->serialize(jobs[i].hooks);
+            } catch (...) {
+                jobs[i].failure = std::current_exception();
+            }
+        }
+    };
+    {
+        std::jthread helper;
+        if (jobs.size() > 1) {
+            try {
+                helper = std::jthread(serialize);
+            } catch (const std::system_error&) {
+                // No second thread: this one serialises them all.
+            }
+        }
+        serialize();
+    }
+
+    // In sheet order, as one after the other would: the first failure is the one a sheet-by-sheet save
+    // meets first.
+    for (auto& job : jobs) {
+        if (job.failure) std::rethrow_exception(job.failure);
+        m_shiftedFormulas.release(job.sheet->index());
+        if (job.touched) package().write(job.sheet->partName(), std::move(job.xml));
+        if (!job.sheet->shift().empty()) shiftPartsOf(*job.sheet);
     }
 }
 
