@@ -23,7 +23,13 @@ bool WorkbookCells::rowsInserted() const {
 ShiftContext WorkbookCells::shiftContext(int sheet) const {
     return {sheet >= 0 ? std::string_view(m_sheets[static_cast<std::size_t>(sheet)].name)
                        : std::string_view(),
-            &m_sheetOrder, [this](std::string_view name) -> const RowShift* {
+            &m_sheetOrder, [this, sheet](std::string_view name) -> const RowShift* {
+                // The formula's own sheet, asked for every formula, is the name handed out above.
+                if (sheet >= 0) {
+                    const auto& own = m_sheets[static_cast<std::size_t>(sheet)];
+                    if (name.data() == own.name.data() && name.size() == own.name.size())
+                        return own.shift && !own.shift->empty() ? own.shift : nullptr;
+                }
                 for (const auto& s : m_sheets)
                     if (s.shift && !s.shift->empty() && sheets::equalIgnoringAsciiCase(s.name, name))
                         return s.shift;

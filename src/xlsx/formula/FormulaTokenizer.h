@@ -6,6 +6,8 @@
 // whole-row and whole-column ranges, external-workbook prefixes ([1]Sheet!A1). Concatenating the
 // texts of all tokens always gives the formula back exactly.
 
+#include "formula/ReferenceSyntax.h"
+
 #include <string_view>
 #include <vector>
 
@@ -31,5 +33,17 @@ struct Token {
 };
 
 std::vector<Token> tokenizeFormula(std::string_view formula);
+
+// A Reference token as the tokenizer read it, split into its sheet prefix and area (what
+// parseReference gives for its text).
+struct FormulaReference {
+    std::string_view text;   // the whole token
+    std::string_view prefix; // including the '!'; empty for an unqualified reference
+    Area area;
+};
+
+// Only the Reference tokens of the formula, in order, into `out` (cleared first, its buffer reused):
+// for the callers that rewrite or key references alone, and run once for every formula of a sheet.
+void findReferences(std::string_view formula, std::vector<FormulaReference>& out);
 
 } // namespace xlsx
