@@ -1,5 +1,6 @@
 #include "WorkbookCells.h"
 
+#include "eval/CompiledFormula.h"
 #include "formula/ReferenceShifter.h"
 #include "formula/ReferenceSyntax.h"
 #include "sheets/AsciiCase.h"
@@ -76,9 +77,13 @@ void WorkbookCells::complete(int sheet, std::uint32_t row, std::uint32_t column,
                                           static_cast<int>(originalRow) - static_cast<int>(cell.anchorRow),
                                           static_cast<int>(column) - static_cast<int>(cell.anchorColumn)));
     } else {
-        // The cell's own text, as the save writes it moved: kept for the save.
-        auto shifted = m_shifted.shift(sheet, originalRow, column, cell.formula, shiftContext(sheet));
+        // The cell's own text, as the save writes it moved: kept for the save. Its references, found on
+        // the way, give the evaluator its shape without a second reading.
+        auto shifted =
+            m_shifted.shift(sheet, originalRow, column, cell.formula, shiftContext(sheet), m_references);
         m_formula = shifted ? std::move(*shifted) : std::string(cell.formula);
+        eval::relativeKey(m_formula, m_references, row, column, m_shape);
+        cell.shape = m_shape;
     }
     cell.formula = m_formula;
     cell.anchorRow = row;

@@ -436,12 +436,16 @@ std::string relativeKey(std::string_view text, std::uint32_t anchorRow, std::uin
 
 void relativeKey(std::string_view text, std::uint32_t anchorRow, std::uint32_t anchorColumn,
                  std::string& key) {
-    // Asked for every formula computed: the references alone are found, into a buffer kept, and the
-    // key is written straight into its buffer.
+    // Asked for every formula computed: the references alone are found, into a buffer kept.
     thread_local std::vector<FormulaReference> references;
     findReferences(text, references);
-    // Each reference becomes at most its prefix, three marks and two corners of two 20-digit numbers
-    // with their marks.
+    relativeKey(text, references, anchorRow, anchorColumn, key);
+}
+
+void relativeKey(std::string_view text, std::span<const FormulaReference> references, std::uint32_t anchorRow,
+                 std::uint32_t anchorColumn, std::string& key) {
+    // Written straight into the key's buffer. Each reference becomes at most its prefix, three marks
+    // and two corners of two 20-digit numbers with their marks.
     key.resize(text.size() + references.size() * 90);
     char* out = key.data();
     char* const end = out + key.size();
@@ -452,12 +456,11 @@ void relativeKey(std::string_view text, std::uint32_t anchorRow, std::uint32_t a
     auto number = [&](std::int64_t value) { out = std::to_chars(out, end, value).ptr; };
     std::size_t copied = 0;
     for (const auto& reference : references) {
-        auto start = static_cast<std::size_t>(reference.text.data() - text.data());
-        append(text.substr(copied, start - copied));
-        copied = start + reference.text.size();
+        append(text.substr(copied, reference.begin - copied));
+        copied = reference.begin + reference.size;
         // Control characters cannot stand in a formula, so they mark the rewritten references.
         *out++ = '\x01';
-        append(reference.prefix);
+        append(reference.prefix(text));
         *out++ = static_cast<char>('0' + static_cast<int>(reference.area.kind));
         for (const AreaCorner* c : {&reference.area.first, &reference.area.last}) {
             *out++ = c->absoluteRow ? '$' : '~';

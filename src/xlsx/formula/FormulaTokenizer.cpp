@@ -170,8 +170,7 @@ private:
         std::size_t end = from;
         auto area = parseArea(m_f, end);
         if (!area) return false;
-        if (m_references && m_braces == 0)
-            m_references->push_back({m_f.substr(m_pos, end - m_pos), m_f.substr(m_pos, from - m_pos), *area});
+        if (m_references && m_braces == 0) m_references->push_back({m_pos, end - m_pos, from - m_pos, *area});
         // Array constants hold only constants; whatever looks like a cell there is left alone.
         push(m_braces > 0 ? TokenKind::Other : TokenKind::Reference, end);
         return true;

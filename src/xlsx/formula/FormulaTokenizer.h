@@ -35,15 +35,16 @@ struct Token {
 std::vector<Token> tokenizeFormula(std::string_view formula);
 
 // A Reference token as the tokenizer read it, split into its sheet prefix and area (what
-// parseReference gives for its text).
+// parseReference gives for its text). Kept as offsets, so that it stays true of a copy of the text.
 struct FormulaReference {
-    std::string_view text;   // the whole token
-    std::string_view prefix; // including the '!'; empty for an unqualified reference
+    std::size_t begin = 0, size = 0; // the whole token
+    std::size_t prefixSize = 0;      // its sheet prefix with the '!'; 0 when unqualified
     Area area;
+
+    std::string_view text(std::string_view formula) const { return formula.substr(begin, size); }
+    std::string_view prefix(std::string_view formula) const { return formula.substr(begin, prefixSize); }
 };
 
-// Only the Reference tokens of the formula, in order, into `out` (cleared first, its buffer reused):
-// for the callers that rewrite or key references alone, and run once for every formula of a sheet.
 void findReferences(std::string_view formula, std::vector<FormulaReference>& out);
 
 } // namespace xlsx

@@ -33,6 +33,8 @@ public:
             m_out.append(kRefError);
     }
     bool changed() const { return m_changed; }
+    // The length of the result written so far.
+    std::size_t size() const { return m_out.size(); }
     std::string finish() {
         m_out.append(m_source.substr(m_copied));
         return std::move(m_out);
@@ -139,37 +141,73 @@ bool sameCorners(const Area& a, const Area& b) {
            a.last.column == b.last.column;
 }
 
+// The shift of the formula's own sheet, nullptr for none; `mayMove` false when no reference of the
+// formula can move, which most formulas show without being read.
+const RowShift* ownShift(std::string_view formula, const ShiftContext& context, bool& mayMove) {
+    mayMove = false;
+    // Every reference an insertion can move carries a row number, hence a digit.
+    if (!context.shiftFor || !hasDigit(formula)) return nullptr;
+    const RowShift* own = context.shiftFor(context.formulaSheet);
+    if (own && own->empty()) own = nullptr;
+    mayMove = own || formula.find('!') != std::string_view::npos;
+    return own;
+}
+
+// Rewrites the references found in `formula`, leaving in `references` those of the result.
+std::optional<std::string> shiftReferences(std::string_view formula, const ShiftContext& context,
+                                           const RowShift* own, std::vector<FormulaReference>& references) {
+    Rewriter rewriter(formula);
+    thread_local std::vector<const RowShift*> shifts;
+    std::size_t kept = 0;
+    std::ptrdiff_t grown = 0; // what the rewriting so far added to the text before the reference
+    bool anyOff = false;
+    for (const FormulaReference& reference : references) {
+        FormulaReference moved = reference;
+        moved.begin = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(reference.begin) + grown);
+        shifts.clear();
+        std::string_view prefix = reference.prefix(formula);
+        if (prefix.empty()) {
+            if (own) shifts.push_back(own);
+        } else if (auto span = parseSheetPrefix(prefix.substr(0, prefix.size() - 1)); !span.external) {
+            collectSpanShifts(span, context, shifts);
+        }
+        bool off = false;
+        if (!shifts.empty() && shiftArea(moved.area, shifts, off)) {
+            rewriter.replace(reference.text(formula), prefix, off ? nullptr : &moved.area);
+            moved.size = rewriter.size() - moved.begin;
+            grown += static_cast<std::ptrdiff_t>(moved.size) - static_cast<std::ptrdiff_t>(reference.size);
+            // Pushed off the sheet: an error literal in the result, no reference, and a boundary
+            // where there was none, after which what stands before may read differently.
+            if (off) anyOff = true;
+        }
+        references[kept++] = moved;
+    }
+    references.resize(kept);
+    if (!rewriter.changed()) return std::nullopt;
+    std::string result = rewriter.finish();
+    if (anyOff) findReferences(result, references);
+    return result;
+}
+
 } // namespace
 
 std::optional<std::string> shiftFormula(std::string_view formula, const ShiftContext& context) {
-    // Every reference an insertion can move carries a row number, hence a digit.
-    if (!context.shiftFor || !hasDigit(formula)) return std::nullopt;
-    const RowShift* own = context.shiftFor(context.formulaSheet);
-    if (own && own->empty()) own = nullptr;
-    if (!own && formula.find('!') == std::string_view::npos) return std::nullopt;
-
-    Rewriter rewriter(formula);
-    // Run for every formula of a sheet after an insertion: the references alone, into buffers kept.
-    thread_local std::vector<const RowShift*> shifts;
+    bool mayMove = false;
+    const RowShift* own = ownShift(formula, context, mayMove);
+    if (!mayMove) return std::nullopt;
+    // Run for every formula of a sheet after an insertion: the references go into a buffer kept.
     thread_local std::vector<FormulaReference> references;
     findReferences(formula, references);
-    for (const auto& reference : references) {
-        shifts.clear();
-        if (reference.prefix.empty()) {
-            if (own) shifts.push_back(own);
-        } else {
-            auto span = parseSheetPrefix(reference.prefix.substr(0, reference.prefix.size() - 1));
-            if (span.external) continue;
-            collectSpanShifts(span, context, shifts);
-        }
-        if (shifts.empty()) continue;
-        Area area = reference.area;
-        bool off = false;
-        if (!shiftArea(area, shifts, off)) continue;
-        rewriter.replace(reference.text, reference.prefix, off ? nullptr : &area);
-    }
-    if (!rewriter.changed()) return std::nullopt;
-    return rewriter.finish();
+    return shiftReferences(formula, context, own, references);
+}
+
+std::optional<std::string> shiftFormula(std::string_view formula, const ShiftContext& context,
+                                        std::vector<FormulaReference>& references) {
+    bool mayMove = false;
+    const RowShift* own = ownShift(formula, context, mayMove);
+    findReferences(formula, references);
+    if (!mayMove) return std::nullopt;
+    return shiftReferences(formula, context, own, references);
 }
 
 std::optional<std::string> shiftAreaList(std::string_view areas, const RowShift& shift) {

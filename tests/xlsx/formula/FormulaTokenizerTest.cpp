@@ -160,9 +160,9 @@ void expectSameReferences(const std::string& formula, std::vector<xlsx::FormulaR
         const auto& reference = found[i++];
         auto parsed = xlsx::parseReference(token.text);
         ASSERT_TRUE(parsed) << formula;
-        EXPECT_EQ(reference.text.data(), token.text.data()) << formula;
-        EXPECT_EQ(reference.text, token.text) << formula;
-        EXPECT_EQ(reference.prefix, parsed->prefix) << formula;
+        EXPECT_EQ(reference.text(formula).data(), token.text.data()) << formula;
+        EXPECT_EQ(reference.text(formula), token.text) << formula;
+        EXPECT_EQ(reference.prefix(formula), parsed->prefix) << formula;
         EXPECT_EQ(xlsx::formatArea(reference.area), xlsx::formatArea(parsed->area)) << formula;
         EXPECT_EQ(reference.area.kind, parsed->area.kind) << formula;
     }
