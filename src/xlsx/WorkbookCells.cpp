@@ -1,5 +1,6 @@
 #include "WorkbookCells.h"
 
+#include "eval/CompiledFormula.h"
 #include "formula/ReferenceShifter.h"
 #include "formula/ReferenceSyntax.h"
 #include "sheets/AsciiCase.h"
@@ -23,7 +24,13 @@ bool WorkbookCells::rowsInserted() const {
 ShiftContext WorkbookCells::shiftContext(int sheet) const {
     return {sheet >= 0 ? std::string_view(m_sheets[static_cast<std::size_t>(sheet)].name)
                        : std::string_view(),
-            &m_sheetOrder, [this](std::string_view name) -> const RowShift* {
+            &m_sheetOrder, [this, sheet](std::string_view name) -> const RowShift* {
+                // The formula's own sheet, asked for every formula, is the name handed out above.
+                if (sheet >= 0) {
+                    const auto& own = m_sheets[static_cast<std::size_t>(sheet)];
+                    if (name.data() == own.name.data() && name.size() == own.name.size())
+                        return own.shift && !own.shift->empty() ? own.shift : nullptr;
+                }
                 for (const auto& s : m_sheets)
                     if (s.shift && !s.shift->empty() && sheets::equalIgnoringAsciiCase(s.name, name))
                         return s.shift;
@@ -70,9 +77,13 @@ void WorkbookCells::complete(int sheet, std::uint32_t row, std::uint32_t column,
                                           static_cast<int>(originalRow) - static_cast<int>(cell.anchorRow),
                                           static_cast<int>(column) - static_cast<int>(cell.anchorColumn)));
     } else {
-        // The cell's own text, as the save writes it moved: kept for the save.
-        auto shifted = m_shifted.shift(sheet, originalRow, column, cell.formula, shiftContext(sheet));
+        // The cell's own text, as the save writes it moved: kept for the save. Its references, found on
+        // the way, give the evaluator its shape without a second reading.
+        auto shifted =
+            m_shifted.shift(sheet, originalRow, column, cell.formula, shiftContext(sheet), m_references);
         m_formula = shifted ? std::move(*shifted) : std::string(cell.formula);
+        eval::relativeKey(m_formula, m_references, row, column, m_shape);
+        cell.shape = m_shape;
     }
     cell.formula = m_formula;
     cell.anchorRow = row;

@@ -7,6 +7,7 @@
 
 #include "Calculation.h"
 #include "eval/EvalSource.h"
+#include "formula/FormulaTokenizer.h"
 #include "formula/RecalcPlanner.h"
 #include "formula/RowShift.h"
 #include "formula/ShiftedFormulas.h"
@@ -76,7 +77,8 @@ private:
     Calculation& m_calculation;
     ShiftedFormulas& m_shifted;
     RecalcPlanner* m_planner = nullptr;
-    mutable std::string m_formula, m_nameFormula;
+    mutable std::string m_formula, m_nameFormula, m_shape;
+    mutable std::vector<FormulaReference> m_references;
     mutable std::vector<std::optional<std::vector<TableDefinition>>> m_tables; // by sheet, once read
 };
 

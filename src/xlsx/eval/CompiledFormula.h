@@ -6,11 +6,13 @@
 
 #include "eval/Operand.h"
 #include "eval/StructuredReference.h"
+#include "formula/FormulaTokenizer.h"
 #include "formula/ReferenceSyntax.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -115,6 +117,9 @@ std::string relativeKey(std::string_view text, std::uint32_t anchorRow, std::uin
 // The same into `key`, reusing its buffer.
 void relativeKey(std::string_view text, std::uint32_t anchorRow, std::uint32_t anchorColumn,
                  std::string& key);
+// The same from the references of `text` as findReferences gives them.
+void relativeKey(std::string_view text, std::span<const FormulaReference> references, std::uint32_t anchorRow,
+                 std::uint32_t anchorColumn, std::string& key);
 
 // The function a name (upper case, prefixes dropped) calls, null when unknown.
 const FunctionDef* findFunction(std::string_view upperName);

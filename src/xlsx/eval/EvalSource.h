@@ -37,6 +37,9 @@ struct SourceCell {
     bool current = false;
     // Identifies the formula cell across row insertions (its position may change, this does not).
     std::uint64_t id = 0;
+    // When not empty: relativeKey(formula, anchorRow, anchorColumn), which a source that rewrote the
+    // formula had at hand; spares the evaluator reading the text again.
+    std::string_view shape;
 
     bool isFormula() const { return !formula.empty(); }
 };

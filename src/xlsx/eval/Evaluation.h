@@ -106,8 +106,9 @@ public:
 private:
     Value computeFormula(int sheet, std::uint32_t row, std::uint32_t column, const SourceCell& cell);
     Value finalValue(const Frame& frame, const Operand& result);
+    // `shape`: the text's relative key when the source gave it, else empty.
     std::shared_ptr<const CompiledFormula> compiled(std::string_view text, std::uint32_t anchorRow,
-                                                    std::uint32_t anchorColumn);
+                                                    std::uint32_t anchorColumn, std::string_view shape = {});
     Operand name(const Frame& frame, const NameDef& def);
     // Table references (TableReferences.cpp).
     Operand structured(const Frame& frame, const StructuredReference& def);

@@ -115,15 +115,20 @@ int Evaluation::sheetIndex(std::string_view name) {
 }
 
 std::shared_ptr<const CompiledFormula> Evaluation::compiled(std::string_view text, std::uint32_t anchorRow,
-                                                            std::uint32_t anchorColumn) {
-    relativeKey(text, anchorRow, anchorColumn, m_key);
-    auto found = m_compiled.find(std::string_view(m_key));
+                                                            std::uint32_t anchorColumn,
+                                                            std::string_view shape) {
+    std::string_view key = shape;
+    if (key.empty()) {
+        relativeKey(text, anchorRow, anchorColumn, m_key);
+        key = m_key;
+    }
+    auto found = m_compiled.find(key);
     if (found != m_compiled.end()) return found->second;
     // Formulas of one workbook are few enough; a cap keeps a pathological one bounded.
     if (m_compiled.size() > 1'000'000) m_compiled.clear();
     auto formula =
         std::make_shared<const CompiledFormula>(compileFormula(text, m_lookup, anchorRow, anchorColumn));
-    m_compiled.emplace(m_key, formula);
+    m_compiled.emplace(std::string(key), formula);
     return formula;
 }
 
@@ -178,7 +183,7 @@ Value Evaluation::computeFormula(int sheet, std::uint32_t row, std::uint32_t col
     if (m_running.size() >= kMaxChain) throw DeepChain(sheet, row, column);
 
     // The views in `cell` end with the next read of the source.
-    auto formula = compiled(cell.formula, cell.anchorRow, cell.anchorColumn);
+    auto formula = compiled(cell.formula, cell.anchorRow, cell.anchorColumn, cell.shape);
     Frame frame;
     frame.sheet = sheet;
     frame.row = row;

@@ -436,31 +436,42 @@ std::string relativeKey(std::string_view text, std::uint32_t anchorRow, std::uin
 
 void relativeKey(std::string_view text, std::uint32_t anchorRow, std::uint32_t anchorColumn,
                  std::string& key) {
-    key.clear();
-    key.reserve(text.size() + 24);
-    auto number = [&](std::int64_t value) {
-        char buffer[24];
-        auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-        key.append(buffer, end);
+    // Asked for every formula computed: the references alone are found, into a buffer kept.
+    thread_local std::vector<FormulaReference> references;
+    findReferences(text, references);
+    relativeKey(text, references, anchorRow, anchorColumn, key);
+}
+
+void relativeKey(std::string_view text, std::span<const FormulaReference> references, std::uint32_t anchorRow,
+                 std::uint32_t anchorColumn, std::string& key) {
+    // Written straight into the key's buffer. Each reference becomes at most its prefix, three marks
+    // and two corners of two 20-digit numbers with their marks.
+    key.resize(text.size() + references.size() * 90);
+    char* out = key.data();
+    char* const end = out + key.size();
+    auto append = [&](std::string_view part) {
+        part.copy(out, part.size());
+        out += part.size();
     };
-    for (const auto& token : tokenizeFormula(text)) {
-        auto parsed = token.kind == TokenKind::Reference ? parseReference(token.text) : std::nullopt;
-        if (!parsed) {
-            key += token.text;
-            continue;
-        }
+    auto number = [&](std::int64_t value) { out = std::to_chars(out, end, value).ptr; };
+    std::size_t copied = 0;
+    for (const auto& reference : references) {
+        append(text.substr(copied, reference.begin - copied));
+        copied = reference.begin + reference.size;
         // Control characters cannot stand in a formula, so they mark the rewritten references.
-        key += '\x01';
-        key += parsed->prefix;
-        key += static_cast<char>('0' + static_cast<int>(parsed->area.kind));
-        for (const AreaCorner* c : {&parsed->area.first, &parsed->area.last}) {
-            key += c->absoluteRow ? '$' : '~';
+        *out++ = '\x01';
+        append(reference.prefix(text));
+        *out++ = static_cast<char>('0' + static_cast<int>(reference.area.kind));
+        for (const AreaCorner* c : {&reference.area.first, &reference.area.last}) {
+            *out++ = c->absoluteRow ? '$' : '~';
             number(c->absoluteRow ? c->row : std::int64_t{c->row} - anchorRow);
-            key += c->absoluteColumn ? '$' : '~';
+            *out++ = c->absoluteColumn ? '$' : '~';
             number(c->absoluteColumn ? c->column : std::int64_t{c->column} - anchorColumn);
         }
-        key += '\x01';
+        *out++ = '\x01';
     }
+    append(text.substr(copied));
+    key.resize(static_cast<std::size_t>(out - key.data()));
 }
 
 } // namespace xlsx::eval

@@ -45,20 +45,6 @@ std::string CellRef::toString() const {
     return cellName(m_row, m_column);
 }
 
-std::optional<std::uint32_t> readColumnLetters(std::string_view text, std::size_t& pos, bool anyCase) {
-    std::size_t end = pos;
-    std::uint32_t column = 0;
-    for (; end < text.size(); ++end) {
-        const char c = anyCase ? sheets::toUpperAscii(text[end]) : text[end];
-        if (c < 'A' || c > 'Z') break;
-        if (end - pos == 3) return std::nullopt;
-        column = column * 26 + static_cast<std::uint32_t>(c - 'A' + 1);
-    }
-    if (end == pos || column > kMaxColumn) return std::nullopt;
-    pos = end;
-    return column;
-}
-
 std::string columnName(std::uint32_t column) {
     std::string name;
     while (column > 0) {

@@ -3,6 +3,7 @@
 // Cell positions: the sheet's limits, the self-validating CellRef, and the one way column letters
 // and cell names are read and written.
 
+#include "sheets/AsciiCase.h"
 #include "sheets/Workbook.h"
 
 #include <cstdint>
@@ -46,7 +47,21 @@ private:
 // One to three column letters at text[pos] ("A" = 1 ... "XFD" = 16384): moves `pos` past them and
 // returns the column; nullopt (pos unchanged) for no letter, a fourth letter, or a column past XFD.
 // Lower-case letters count only with `anyCase` (formulas); parts write upper case.
-std::optional<std::uint32_t> readColumnLetters(std::string_view text, std::size_t& pos, bool anyCase = false);
+// Inline: every cell reference read, in a part or a formula, starts here.
+inline std::optional<std::uint32_t> readColumnLetters(std::string_view text, std::size_t& pos,
+                                                      bool anyCase = false) {
+    std::size_t end = pos;
+    std::uint32_t column = 0;
+    for (; end < text.size(); ++end) {
+        const char c = anyCase ? sheets::toUpperAscii(text[end]) : text[end];
+        if (c < 'A' || c > 'Z') break;
+        if (end - pos == 3) return std::nullopt;
+        column = column * 26 + static_cast<std::uint32_t>(c - 'A' + 1);
+    }
+    if (end == pos || column > kMaxColumn) return std::nullopt;
+    pos = end;
+    return column;
+}
 std::string columnName(std::uint32_t column);
 // "B12"; "B2:D5" for an area of more than one cell.
 std::string cellName(std::uint32_t row, std::uint32_t column);

@@ -56,8 +56,8 @@ std::size_t skipQuoted(std::string_view f, std::size_t pos, char quote) {
 }
 
 // An unquoted sheet name or 3-D span at pos ending in '!': the position after the '!', else npos.
-std::size_t skipUnquotedPrefix(std::string_view f, std::size_t pos) {
-    std::size_t end = scanName(f, pos);
+// `end` is where the name at pos ends (scanName).
+std::size_t skipUnquotedPrefix(std::string_view f, std::size_t pos, std::size_t end) {
     if (end == pos || end >= f.size()) return npos;
     if (f[end] == '!') return end + 1;
     if (f[end] != ':') return npos;
@@ -80,7 +80,8 @@ std::size_t errorLength(std::string_view f, std::size_t pos) {
 
 class Tokenizer {
 public:
-    explicit Tokenizer(std::string_view formula) : m_f(formula) {}
+    explicit Tokenizer(std::string_view formula, std::vector<FormulaReference>* references = nullptr)
+        : m_f(formula), m_references(references) {}
 
     std::vector<Token> run() {
         m_tokens.reserve(8 + m_f.size() / 3);
@@ -90,9 +91,15 @@ public:
         return std::move(m_tokens);
     }
 
+    // References only: no token list, no intersections marked (they never turn into references).
+    void runForReferences() {
+        while (m_pos < m_f.size())
+            step();
+    }
+
 private:
     void push(TokenKind kind, std::size_t end) {
-        m_tokens.push_back({kind, m_f.substr(m_pos, end - m_pos)});
+        if (!m_references) m_tokens.push_back({kind, m_f.substr(m_pos, end - m_pos)});
         m_pos = end;
     }
 
@@ -161,7 +168,9 @@ private:
     // An area at `from` (after any prefix that starts at m_pos) as one Reference token.
     bool reference(std::size_t from) {
         std::size_t end = from;
-        if (!parseArea(m_f, end)) return false;
+        auto area = parseArea(m_f, end);
+        if (!area) return false;
+        if (m_references && m_braces == 0) m_references->push_back({m_pos, end - m_pos, from - m_pos, *area});
         // Array constants hold only constants; whatever looks like a cell there is left alone.
         push(m_braces > 0 ? TokenKind::Other : TokenKind::Reference, end);
         return true;
@@ -224,13 +233,15 @@ private:
         auto end = skipBrackets(m_f, m_pos);
         if (end == npos) return push(TokenKind::Other, m_f.size());
         if (end < m_f.size() && m_f[end] == '!') return afterPrefix(end + 1);
-        if (auto prefixEnd = skipUnquotedPrefix(m_f, end); prefixEnd != npos) return afterPrefix(prefixEnd);
+        if (auto prefixEnd = skipUnquotedPrefix(m_f, end, scanName(m_f, end)); prefixEnd != npos)
+            return afterPrefix(prefixEnd);
         push(TokenKind::Structured, end);
     }
 
     void identifier() {
-        if (auto prefixEnd = skipUnquotedPrefix(m_f, m_pos); prefixEnd != npos) return afterPrefix(prefixEnd);
         std::size_t end = scanName(m_f, m_pos);
+        if (auto prefixEnd = skipUnquotedPrefix(m_f, m_pos, end); prefixEnd != npos)
+            return afterPrefix(prefixEnd);
         if (end < m_f.size() && m_f[end] == '(') return push(TokenKind::Function, end);
         if (end < m_f.size() && m_f[end] == '[') {
             auto close = skipBrackets(m_f, end);
@@ -262,12 +273,18 @@ private:
     std::size_t m_pos = 0;
     int m_braces = 0;
     std::vector<Token> m_tokens;
+    std::vector<FormulaReference>* m_references;
 };
 
 } // namespace
 
 std::vector<Token> tokenizeFormula(std::string_view formula) {
     return Tokenizer(formula).run();
+}
+
+void findReferences(std::string_view formula, std::vector<FormulaReference>& out) {
+    out.clear();
+    Tokenizer(formula, &out).runForReferences();
 }
 
 } // namespace xlsx

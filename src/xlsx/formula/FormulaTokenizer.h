@@ -6,6 +6,8 @@
 // whole-row and whole-column ranges, external-workbook prefixes ([1]Sheet!A1). Concatenating the
 // texts of all tokens always gives the formula back exactly.
 
+#include "formula/ReferenceSyntax.h"
+
 #include <string_view>
 #include <vector>
 
@@ -31,5 +33,18 @@ struct Token {
 };
 
 std::vector<Token> tokenizeFormula(std::string_view formula);
+
+// A Reference token as the tokenizer read it, split into its sheet prefix and area (what
+// parseReference gives for its text). Kept as offsets, so that it stays true of a copy of the text.
+struct FormulaReference {
+    std::size_t begin = 0, size = 0; // the whole token
+    std::size_t prefixSize = 0;      // its sheet prefix with the '!'; 0 when unqualified
+    Area area;
+
+    std::string_view text(std::string_view formula) const { return formula.substr(begin, size); }
+    std::string_view prefix(std::string_view formula) const { return formula.substr(begin, prefixSize); }
+};
+
+void findReferences(std::string_view formula, std::vector<FormulaReference>& out);
 
 } // namespace xlsx

@@ -20,19 +20,35 @@ public:
     explicit Rewriter(std::string_view source) : m_source(source) {}
 
     void replace(std::string_view part, std::string_view replacement) {
-        auto start = static_cast<std::size_t>(part.data() - m_source.data());
-        m_out.append(m_source.substr(m_copied, start - m_copied));
+        copyUpTo(part);
         m_out.append(replacement);
-        m_copied = start + part.size();
-        m_changed = true;
+    }
+    // The reference `part` as prefix and area; #REF! for no area.
+    void replace(std::string_view part, std::string_view prefix, const Area* area) {
+        copyUpTo(part);
+        m_out.append(prefix);
+        if (area)
+            appendArea(m_out, *area);
+        else
+            m_out.append(kRefError);
     }
     bool changed() const { return m_changed; }
+    // The length of the result written so far.
+    std::size_t size() const { return m_out.size(); }
     std::string finish() {
         m_out.append(m_source.substr(m_copied));
         return std::move(m_out);
     }
 
 private:
+    void copyUpTo(std::string_view part) {
+        auto start = static_cast<std::size_t>(part.data() - m_source.data());
+        if (!m_changed) m_out.reserve(m_source.size() + 8);
+        m_out.append(m_source.substr(m_copied, start - m_copied));
+        m_copied = start + part.size();
+        m_changed = true;
+    }
+
     std::string_view m_source;
     std::string m_out;
     std::size_t m_copied = 0;
@@ -46,21 +62,26 @@ std::uint32_t mapRow(std::uint32_t row, const std::vector<const RowShift*>& shif
 }
 
 // The area after the insertions: its rows mapped corner by corner, which grows a range the
-// insertion falls inside and moves one at or below it. nullopt: unchanged; "" : pushed off the sheet.
-std::optional<std::string> shiftArea(Area area, const std::vector<const RowShift*>& shifts) {
-    if (area.kind == AreaKind::Columns) return std::nullopt;
+// insertion falls inside and moves one at or below it. False: unchanged; else `area` is moved, or
+// `off` set when it is pushed off the sheet.
+bool shiftArea(Area& area, const std::vector<const RowShift*>& shifts, bool& off) {
+    off = false;
+    if (area.kind == AreaKind::Columns) return false;
     AreaCorner& low = area.first.row <= area.last.row ? area.first : area.last;
     AreaCorner& high = area.first.row <= area.last.row ? area.last : area.first;
     std::uint32_t newLow = mapRow(low.row, shifts);
     std::uint32_t newHigh = area.kind == AreaKind::Cell ? newLow : mapRow(high.row, shifts);
-    if (newLow > kMaxRow) return std::string();
+    if (newLow > kMaxRow) {
+        off = true;
+        return true;
+    }
     // A range whose end is pushed off keeps its start and ends at the last row.
     newHigh = std::min(newHigh, kMaxRow);
-    if (newLow == low.row && newHigh == high.row) return std::nullopt;
+    if (newLow == low.row && newHigh == high.row) return false;
     low.row = newLow;
     high.row = newHigh;
     if (area.kind == AreaKind::Cell) area.last = area.first;
-    return formatArea(area);
+    return true;
 }
 
 // Every sheet a 3-D span covers, in workbook order; only its ends when the order does not know them.
@@ -89,7 +110,7 @@ void collectSpanShifts(const SheetSpan& span, const ShiftContext& context,
 }
 
 bool hasDigit(std::string_view text) {
-    return text.find_first_of("0123456789") != std::string_view::npos;
+    return std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string withRefError(std::string_view prefix) {
@@ -120,35 +141,73 @@ bool sameCorners(const Area& a, const Area& b) {
            a.last.column == b.last.column;
 }
 
+// The shift of the formula's own sheet, nullptr for none; `mayMove` false when no reference of the
+// formula can move, which most formulas show without being read.
+const RowShift* ownShift(std::string_view formula, const ShiftContext& context, bool& mayMove) {
+    mayMove = false;
+    // Every reference an insertion can move carries a row number, hence a digit.
+    if (!context.shiftFor || !hasDigit(formula)) return nullptr;
+    const RowShift* own = context.shiftFor(context.formulaSheet);
+    if (own && own->empty()) own = nullptr;
+    mayMove = own || formula.find('!') != std::string_view::npos;
+    return own;
+}
+
+// Rewrites the references found in `formula`, leaving in `references` those of the result.
+std::optional<std::string> shiftReferences(std::string_view formula, const ShiftContext& context,
+                                           const RowShift* own, std::vector<FormulaReference>& references) {
+    Rewriter rewriter(formula);
+    thread_local std::vector<const RowShift*> shifts;
+    std::size_t kept = 0;
+    std::ptrdiff_t grown = 0; // what the rewriting so far added to the text before the reference
+    bool anyOff = false;
+    for (const FormulaReference& reference : references) {
+        FormulaReference moved = reference;
+        moved.begin = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(reference.begin) + grown);
+        shifts.clear();
+        std::string_view prefix = reference.prefix(formula);
+        if (prefix.empty()) {
+            if (own) shifts.push_back(own);
+        } else if (auto span = parseSheetPrefix(prefix.substr(0, prefix.size() - 1)); !span.external) {
+            collectSpanShifts(span, context, shifts);
+        }
+        bool off = false;
+        if (!shifts.empty() && shiftArea(moved.area, shifts, off)) {
+            rewriter.replace(reference.text(formula), prefix, off ? nullptr : &moved.area);
+            moved.size = rewriter.size() - moved.begin;
+            grown += static_cast<std::ptrdiff_t>(moved.size) - static_cast<std::ptrdiff_t>(reference.size);
+            // Pushed off the sheet: an error literal in the result, no reference, and a boundary
+            // where there was none, after which what stands before may read differently.
+            if (off) anyOff = true;
+        }
+        references[kept++] = moved;
+    }
+    references.resize(kept);
+    if (!rewriter.changed()) return std::nullopt;
+    std::string result = rewriter.finish();
+    if (anyOff) findReferences(result, references);
+    return result;
+}
+
 } // namespace
 
 std::optional<std::string> shiftFormula(std::string_view formula, const ShiftContext& context) {
-    // Every reference an insertion can move carries a row number, hence a digit.
-    if (!context.shiftFor || !hasDigit(formula)) return std::nullopt;
-    const RowShift* own = context.shiftFor(context.formulaSheet);
-    if (own && own->empty()) own = nullptr;
-    if (!own && formula.find('!') == std::string_view::npos) return std::nullopt;
+    bool mayMove = false;
+    const RowShift* own = ownShift(formula, context, mayMove);
+    if (!mayMove) return std::nullopt;
+    // Run for every formula of a sheet after an insertion: the references go into a buffer kept.
+    thread_local std::vector<FormulaReference> references;
+    findReferences(formula, references);
+    return shiftReferences(formula, context, own, references);
+}
 
-    Rewriter rewriter(formula);
-    std::vector<const RowShift*> shifts;
-    for (const Token& token : tokenizeFormula(formula)) {
-        if (token.kind != TokenKind::Reference) continue;
-        auto reference = parseReference(token.text);
-        if (!reference || reference->sheets.external) continue;
-        shifts.clear();
-        if (reference->prefix.empty()) {
-            if (own) shifts.push_back(own);
-        } else {
-            collectSpanShifts(reference->sheets, context, shifts);
-        }
-        if (shifts.empty()) continue;
-        auto shifted = shiftArea(reference->area, shifts);
-        if (!shifted) continue;
-        rewriter.replace(token.text, shifted->empty() ? withRefError(reference->prefix)
-                                                      : std::string(reference->prefix) + *shifted);
-    }
-    if (!rewriter.changed()) return std::nullopt;
-    return rewriter.finish();
+std::optional<std::string> shiftFormula(std::string_view formula, const ShiftContext& context,
+                                        std::vector<FormulaReference>& references) {
+    bool mayMove = false;
+    const RowShift* own = ownShift(formula, context, mayMove);
+    findReferences(formula, references);
+    if (!mayMove) return std::nullopt;
+    return shiftReferences(formula, context, own, references);
 }
 
 std::optional<std::string> shiftAreaList(std::string_view areas, const RowShift& shift) {
@@ -166,11 +225,10 @@ std::optional<std::string> shiftAreaList(std::string_view areas, const RowShift&
         auto item = areas.substr(pos, end - pos);
         std::size_t parsed = 0;
         auto area = parseArea(item, parsed);
-        std::optional<std::string> shifted;
-        if (area && parsed == item.size()) shifted = shiftArea(*area, shifts);
-        if (shifted) {
+        bool off = false;
+        if (area && parsed == item.size() && shiftArea(*area, shifts, off)) {
             changed = true;
-            if (!shifted->empty()) kept.push_back(std::move(*shifted));
+            if (!off) kept.push_back(formatArea(*area));
         } else {
             kept.emplace_back(item); // not understood or not moved: as written
         }

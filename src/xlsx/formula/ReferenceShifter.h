@@ -18,6 +18,8 @@
 
 namespace xlsx {
 
+struct FormulaReference;
+
 struct ShiftContext {
     // The sheet that holds the formula: unqualified references point at it.
     std::string_view formulaSheet;
@@ -31,6 +33,10 @@ struct ShiftContext {
 // The formula with its references rewritten; nullopt when nothing changed. A 3-D reference takes
 // the shifts of every sheet it spans, one after another in workbook order.
 std::optional<std::string> shiftFormula(std::string_view formula, const ShiftContext& context);
+// The same, leaving in `references` those of the result (of `formula` when nothing changed) as
+// findReferences would find them there.
+std::optional<std::string> shiftFormula(std::string_view formula, const ShiftContext& context,
+                                        std::vector<FormulaReference>& references);
 
 // A space-separated list of areas without sheet names ("A1:B3 C5", as in sqref and ref attributes)
 // shifted by one sheet's insertions; nullopt when nothing changed. An area pushed wholly past the last

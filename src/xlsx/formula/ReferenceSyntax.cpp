@@ -3,6 +3,8 @@
 #include "formula/CellRef.h"
 #include "sheets/AsciiCase.h"
 
+#include <charconv>
+
 namespace xlsx {
 
 namespace {
@@ -31,9 +33,9 @@ std::optional<std::uint32_t> readRow(std::string_view text, std::size_t& pos) {
     return row;
 }
 
-using NumberReader = std::optional<std::uint32_t> (*)(std::string_view, std::size_t&);
-
-// An optional '$' and what `read` reads; on success stores both and moves `pos`.
+// An optional '$' and what `read` reads; on success stores both and moves `pos`. A template, so that
+// the readers inline: every reference of every formula scanned comes through here.
+template <class NumberReader>
 bool readPart(std::string_view text, std::size_t& pos, NumberReader read, std::uint32_t& value,
               bool& absolute) {
     std::size_t p = pos;
@@ -91,14 +93,23 @@ std::optional<Area> readPair(std::string_view text, std::size_t& pos, CornerRead
 }
 
 void appendCorner(std::string& out, const AreaCorner& corner, bool withColumn, bool withRow) {
+    // Written into a buffer: rewriting references runs for every formula of a sheet.
+    char buffer[24];
+    char* at = buffer;
     if (withColumn) {
-        if (corner.absoluteColumn) out += '$';
-        out += columnName(corner.column);
+        if (corner.absoluteColumn) *at++ = '$';
+        char letters[8];
+        int count = 0;
+        for (std::uint32_t column = corner.column; column > 0; column /= 26)
+            letters[count++] = static_cast<char>('A' + --column % 26);
+        while (count > 0)
+            *at++ = letters[--count];
     }
     if (withRow) {
-        if (corner.absoluteRow) out += '$';
-        out += std::to_string(corner.row);
+        if (corner.absoluteRow) *at++ = '$';
+        at = std::to_chars(at, buffer + sizeof buffer, corner.row).ptr;
     }
+    out.append(buffer, at);
 }
 
 } // namespace
@@ -122,15 +133,19 @@ std::optional<Area> parseArea(std::string_view text, std::size_t& pos) {
 }
 
 std::string formatArea(const Area& area) {
+    std::string out;
+    appendArea(out, area);
+    return out;
+}
+
+void appendArea(std::string& out, const Area& area) {
     bool withColumn = area.kind != AreaKind::Rows;
     bool withRow = area.kind != AreaKind::Columns;
-    std::string out;
     appendCorner(out, area.first, withColumn, withRow);
     if (area.kind != AreaKind::Cell) {
         out += ':';
         appendCorner(out, area.last, withColumn, withRow);
     }
-    return out;
 }
 
 SheetSpan parseSheetPrefix(std::string_view prefix) {

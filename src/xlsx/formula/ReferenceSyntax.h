@@ -4,6 +4,7 @@
 // (Sheet1!, 'My sheet'!, Ark1:Ark3!, [1]Sheet1!, '/path/[Book.xlsx]Sheet'!) and an area (B2, $A$1:B5,
 // A:$C, 3:$10). Shared by the tokenizer, which finds references, and the shifter, which rewrites them.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -40,6 +41,8 @@ std::optional<Area> parseArea(std::string_view text, std::size_t& pos);
 
 // The area in the file's spelling (upper-case columns, '$' where absolute).
 std::string formatArea(const Area& area);
+// The same, appended to `out`.
+void appendArea(std::string& out, const Area& area);
 
 // The sheets a prefix names. Sheet names are unquoted ('It''s' gives It's).
 struct SheetSpan {
@@ -61,13 +64,27 @@ struct ParsedReference {
 // Splits the text of a Reference token; nullopt for anything else.
 std::optional<ParsedReference> parseReference(std::string_view token);
 
-// Characters of identifiers (names, functions, unquoted sheet names).
+// Characters of identifiers (names, functions, unquoted sheet names). A table, since every formula
+// scanned asks for each of its characters.
+namespace detail {
+inline constexpr std::uint8_t kNameStart = 1, kNameChar = 2;
+inline constexpr std::array<std::uint8_t, 256> kNameClasses = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        bool start = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '\\' || c >= 0x80;
+        bool inside = start || (c >= '0' && c <= '9') || c == '.' || c == '?';
+        classes[static_cast<std::size_t>(c)] =
+            static_cast<std::uint8_t>((start ? kNameStart : 0) | (inside ? kNameChar : 0));
+    }
+    return classes;
+}();
+} // namespace detail
+
 inline bool isNameStart(char c) {
-    auto u = static_cast<unsigned char>(c);
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '\\' || u >= 0x80;
+    return detail::kNameClasses[static_cast<unsigned char>(c)] & detail::kNameStart;
 }
 inline bool isNameChar(char c) {
-    return isNameStart(c) || (c >= '0' && c <= '9') || c == '.' || c == '?';
+    return detail::kNameClasses[static_cast<unsigned char>(c)] & detail::kNameChar;
 }
 
 } // namespace xlsx

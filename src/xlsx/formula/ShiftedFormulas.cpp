@@ -25,14 +25,27 @@ void ShiftedFormulas::forget() {
 std::optional<std::string> ShiftedFormulas::shift(int sheet, std::uint32_t originalRow, std::uint32_t column,
                                                   std::string_view formula, const ShiftContext& context) {
     auto shifted = shiftFormula(formula, context);
-    if (!m_keeping || sheet < 0) return shifted;
+    keep(sheet, originalRow, column, formula, shifted);
+    return shifted;
+}
+
+std::optional<std::string> ShiftedFormulas::shift(int sheet, std::uint32_t originalRow, std::uint32_t column,
+                                                  std::string_view formula, const ShiftContext& context,
+                                                  std::vector<FormulaReference>& references) {
+    auto shifted = shiftFormula(formula, context, references);
+    keep(sheet, originalRow, column, formula, shifted);
+    return shifted;
+}
+
+void ShiftedFormulas::keep(int sheet, std::uint32_t originalRow, std::uint32_t column,
+                           std::string_view formula, const std::optional<std::string>& shifted) {
+    if (!m_keeping || sheet < 0) return;
     auto index = static_cast<std::size_t>(sheet);
     if (m_sheets.size() <= index) m_sheets.resize(index + 1);
     auto& kept = m_sheets[index];
     const std::uint64_t key = cellKey(originalRow, column);
     if (!kept.kept.empty() && kept.kept.back().cell > key) kept.sorted = false;
     kept.kept.push_back({key, hashOf(formula), shifted.has_value(), false, shifted.value_or(std::string())});
-    return shifted;
 }
 
 std::optional<std::string> ShiftedFormulas::take(int sheet, std::uint32_t originalRow, std::uint32_t column,

@@ -26,6 +26,10 @@ public:
     // reference moves. Kept while keeping.
     std::optional<std::string> shift(int sheet, std::uint32_t originalRow, std::uint32_t column,
                                      std::string_view formula, const ShiftContext& context);
+    // The same, leaving in `references` those of the result (see shiftFormula).
+    std::optional<std::string> shift(int sheet, std::uint32_t originalRow, std::uint32_t column,
+                                     std::string_view formula, const ShiftContext& context,
+                                     std::vector<FormulaReference>& references);
     // The same, taken from what was kept when the cell's formula is the one moved then; else moved now.
     std::optional<std::string> take(int sheet, std::uint32_t originalRow, std::uint32_t column,
                                     std::string_view formula, const ShiftContext& context);
@@ -33,6 +37,9 @@ public:
     void release(int sheet);
 
 private:
+    void keep(int sheet, std::uint32_t originalRow, std::uint32_t column, std::string_view formula,
+              const std::optional<std::string>& shifted);
+
     struct Kept {
         std::uint64_t cell;
         std::size_t formulaHash; // of the text moved, so that a cell whose formula changed is moved anew

@@ -133,15 +133,51 @@ TEST(FormulaTokenizer, KeepsWhatItDoesNotUnderstand) {
     });
 }
 
-TEST(FormulaTokenizer, AnyTextComesBackWhole) {
+// 20,000 short texts of the characters formulas are made of, in every order.
+std::vector<std::string> randomFormulas(unsigned seed) {
     const std::string alphabet = "A1$:!'\"[]{}#(),; .E+-B9Z0_xXFDlog(@%&\\\xc3\xa5";
-    std::mt19937 random(1209);
-    for (int i = 0; i < 20000; ++i) {
-        std::string formula;
+    std::mt19937 random(seed);
+    std::vector<std::string> formulas(20000);
+    for (auto& formula : formulas)
         for (auto n = random() % 24; n > 0; --n)
             formula += alphabet[random() % alphabet.size()];
+    return formulas;
+}
+
+TEST(FormulaTokenizer, AnyTextComesBackWhole) {
+    for (const auto& formula : randomFormulas(1209))
         ASSERT_EQ(joined(xlsx::tokenizeFormula(formula)), formula);
+}
+
+// The references-only scan used when formulas are moved or keyed must find exactly the Reference
+// tokens, split as parseReference splits them, or a moved formula or a shared tree goes wrong.
+void expectSameReferences(const std::string& formula, std::vector<xlsx::FormulaReference>& found) {
+    xlsx::findReferences(formula, found);
+    std::size_t i = 0;
+    for (const auto& token : xlsx::tokenizeFormula(formula)) {
+        if (token.kind != TokenKind::Reference) continue;
+        ASSERT_LT(i, found.size()) << formula;
+        const auto& reference = found[i++];
+        auto parsed = xlsx::parseReference(token.text);
+        ASSERT_TRUE(parsed) << formula;
+        EXPECT_EQ(reference.text(formula).data(), token.text.data()) << formula;
+        EXPECT_EQ(reference.text(formula), token.text) << formula;
+        EXPECT_EQ(reference.prefix(formula), parsed->prefix) << formula;
+        EXPECT_EQ(xlsx::formatArea(reference.area), xlsx::formatArea(parsed->area)) << formula;
+        EXPECT_EQ(reference.area.kind, parsed->area.kind) << formula;
     }
+    EXPECT_EQ(i, found.size()) << formula;
+}
+
+TEST(FormulaTokenizer, FindsTheReferencesItsTokensHold) {
+    std::vector<xlsx::FormulaReference> found;
+    for (std::string formula :
+         {"SUM(A1:B2)+LOG10(A1)*ATAN2(1,B$2)", "'It''s'!A1+'Ark 2'!$B$2:C3+Ark1:Ark3!A1",
+          "[1]Sheet1!A1+{1,A1;B2,3}+#REF!A1+Ark1!#REF!", "A:A+$3:$10+a1:b2 B1:C3",
+          "Table1[[#This Row],[Col]]+[@Col]+XFE1+R1C1"})
+        expectSameReferences(formula, found);
+    for (const auto& formula : randomFormulas(2603))
+        expectSameReferences(formula, found);
 }
 
 // Operand boundaries and kinds as openpyxl's own formula tokenizer reads them, one line per formula.
@@ -234,7 +270,9 @@ TEST(FormulaTokenizer, ReadsEveryFormulaExcelSaved) {
     xlsx::RowShift top;
     top.insert(1);
     xlsx::ShiftContext everywhere{"Sheet1", nullptr, [&](std::string_view) { return &top; }};
+    std::vector<xlsx::FormulaReference> found;
     for (const auto& formula : corpusFormulas()) {
+        expectSameReferences(formula, found);
         auto tokens = xlsx::tokenizeFormula(formula);
         EXPECT_EQ(joined(tokens), formula);
         for (const auto& token : tokens)

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -31,6 +33,31 @@ struct ShiftCase {
     std::string formulaSheet = "Ark1";
 };
 
+// The references a shift gives with its result must be those a reading of the result finds: the
+// evaluator keys the result's tree by them.
+void expectReferencesOfResult(const std::string& formula, const xlsx::ShiftContext& context) {
+    std::vector<xlsx::FormulaReference> given, found;
+    auto result = xlsx::shiftFormula(formula, context, given);
+    EXPECT_EQ(result, xlsx::shiftFormula(formula, context)) << formula;
+    const std::string text = result.value_or(formula);
+    xlsx::findReferences(text, found);
+    ASSERT_EQ(given.size(), found.size()) << formula << " became " << text;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        EXPECT_EQ(given[i].text(text), found[i].text(text)) << formula << " became " << text;
+        EXPECT_EQ(given[i].prefix(text), found[i].prefix(text)) << formula << " became " << text;
+        EXPECT_EQ(xlsx::formatArea(given[i].area), xlsx::formatArea(found[i].area)) << text;
+        EXPECT_EQ(given[i].area.kind, found[i].area.kind) << text;
+    }
+}
+
+xlsx::ShiftContext contextOf(const std::map<std::string, RowShift>& shifts, const std::string& formulaSheet) {
+    return {formulaSheet, &kSheets, [&shifts](std::string_view name) -> const RowShift* {
+                for (const auto& [sheet, shift] : shifts)
+                    if (sheets::equalIgnoringAsciiCase(sheet, name)) return &shift;
+                return nullptr;
+            }};
+}
+
 // The formula as saved after the insertions; checks that "unchanged" is reported as nullopt.
 void expectShifts(const std::vector<ShiftCase>& cases) {
     for (const auto& c : cases) {
@@ -38,12 +65,9 @@ void expectShifts(const std::vector<ShiftCase>& cases) {
         for (const auto& [sheet, rows] : c.insertions)
             for (auto row : rows)
                 shifts[sheet].insert(row);
-        xlsx::ShiftContext context{c.formulaSheet, &kSheets, [&](std::string_view name) -> const RowShift* {
-                                       for (const auto& [sheet, shift] : shifts)
-                                           if (sheets::equalIgnoringAsciiCase(sheet, name)) return &shift;
-                                       return nullptr;
-                                   }};
+        auto context = contextOf(shifts, c.formulaSheet);
         auto result = xlsx::shiftFormula(c.formula, context);
+        expectReferencesOfResult(c.formula, context);
         if (c.expected == c.formula)
             EXPECT_FALSE(result) << c.formula << " became " << *result;
         else
@@ -148,6 +172,28 @@ TEST(ShiftFormula, ChangesReferencesOnlyAndKeepsTheRestAsWritten) {
         {"\"open A1", onArk1({1}), "\"open A1"},
         {"A1+'Ark 1", onArk1({1}), "A2+'Ark 1"},
     });
+}
+
+TEST(ShiftFormula, GivesTheReferencesOfWhatItWrites) {
+    const std::vector<std::string> pieces = {"A1",       "B1048576",   "$C$3:D1048575",
+                                             "b2:$A$1",  ":",          "Ark1!",
+                                             "'Ark 2'!", "Ark4:Ark5!", "[1]Ark1!",
+                                             "+",        "*",          "(",
+                                             ")",        "SUM(",       "#REF!",
+                                             "\"A1\"",   "{1,A1}",     "A:A",
+                                             "3:$5",     " ",          ",",
+                                             "LOG10(",   "Navn",       "1E+5"};
+    std::mt19937 random(17);
+    for (int i = 0; i < 3000; ++i) {
+        std::map<std::string, RowShift> shifts;
+        for (auto n = random() % 4; n > 0; --n)
+            shifts[kSheets[random() % 3 + (random() % 2) * 2]].insert(
+                std::array<std::uint32_t, 5>{1, 2, 3, 5, 1048575}[random() % 5]);
+        std::string formula;
+        for (auto n = random() % 10; n > 0; --n)
+            formula += pieces[random() % pieces.size()];
+        expectReferencesOfResult(formula, contextOf(shifts, kSheets[random() % 2]));
+    }
 }
 
 TEST(ShiftFormula, NothingToDoCostsNothing) {
