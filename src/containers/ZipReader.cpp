@@ -20,9 +20,12 @@ constexpr std::uint64_t kMaxEntrySize = std::uint64_t{1} << 30;
 constexpr std::uint64_t kRatioFloor = std::uint64_t{8} << 20;
 constexpr std::uint64_t kMaxRatio = 1000;
 
-bool withinLimits(const zip_stat_t& stat) {
-    return stat.size <= kMaxEntrySize &&
-           !(stat.size > kRatioFloor && stat.size / std::max<zip_uint64_t>(stat.comp_size, 1) > kMaxRatio);
+bool tooLarge(const zip_stat_t& stat) {
+    return stat.size > kMaxEntrySize;
+}
+
+bool inflatesTooFar(const zip_stat_t& stat) {
+    return stat.size > kRatioFloor && stat.size / std::max<zip_uint64_t>(stat.comp_size, 1) > kMaxRatio;
 }
 
 // Inflates a raw deflate stream that must come out as exactly `size` bytes with checksum `crc`;
@@ -138,7 +141,7 @@ std::optional<std::string> ZipReader::readDeflated(std::uint64_t index) const {
         constexpr auto needed = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC |
                                 ZIP_STAT_ENCRYPTION_METHOD;
         if ((stat.valid & needed) != needed || stat.comp_method != ZIP_CM_DEFLATE ||
-            stat.encryption_method != ZIP_EM_NONE || !withinLimits(stat))
+            stat.encryption_method != ZIP_EM_NONE || tooLarge(stat) || inflatesTooFar(stat))
             return std::nullopt;
         // Deflate never grows data by more than a few bytes per block: a larger claim is damage.
         if (stat.comp_size > stat.size + stat.size / 1000 + 1024) return std::nullopt;
@@ -166,11 +169,11 @@ std::string ZipReader::readWithLibzip(std::uint64_t index, std::string_view part
     if (zip_stat_index(m_zip, index, 0, &stat) != 0) fail(zipCause(zip_get_error(m_zip)));
     if (!(stat.valid & ZIP_STAT_SIZE) || !(stat.valid & ZIP_STAT_COMP_SIZE))
         fail("størrelsen på delen er ukjent");
-    if (stat.size > kMaxEntrySize)
+    if (tooLarge(stat))
         fail("delen er urimelig stor (" + std::to_string(stat.size) +
              " byte utpakket); filen er skadet eller laget "
              "for å fylle minnet");
-    if (stat.size > kRatioFloor && stat.size / std::max<zip_uint64_t>(stat.comp_size, 1) > kMaxRatio)
+    if (inflatesTooFar(stat))
         fail("delen pakkes ut til urimelig mye (" + std::to_string(stat.size) + " byte fra " +
              std::to_string(stat.comp_size) + "); filen er skadet eller laget for å fylle minnet");
 

@@ -82,7 +82,7 @@ void appendNumberText(double value, const TextFormat& format, std::string& out) 
     // A whole number of at most 15 digits shows all its digits and nothing else, which is what the
     // general path below gives too, at a fraction of the cost: most key cells of a stock line are
     // such numbers.
-    if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+    if (showsAsWholeNumber(value)) {
         std::array<char, 24> digits{};
         const auto whole = static_cast<long long>(value);
         if (std::signbit(value)) out += '-';

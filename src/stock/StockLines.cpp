@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 
 namespace stock {
 
@@ -99,8 +98,8 @@ bool StockLines::read(int row, std::uint32_t e) {
         cell.offset = static_cast<std::uint32_t>(m_arena.size());
         cell.size = static_cast<std::uint32_t>(text.size());
         // A whole number reads back from its text as itself; only other cells need the parse.
-        const bool whole = value.kind == sheets::CellValue::Kind::Number && std::fabs(value.number) < 1e15 &&
-                           value.number == std::trunc(value.number);
+        const bool whole =
+            value.kind == sheets::CellValue::Kind::Number && sheets::showsAsWholeNumber(value.number);
         cell.number = whole ? value.number : sheets::StrToReal(text);
         m_arena.append(text);
     }

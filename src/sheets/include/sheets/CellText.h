@@ -3,6 +3,7 @@
 #include "sheets/CellValue.h"
 #include "sheets/TextFormat.h"
 
+#include <cmath>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,12 @@ std::string cellText(const CellValue& value, const TextFormat& format);
 // Appends a number as "%.15G" would in the C locale, with format.decimalSeparator for the point.
 // Independent of the process locale.
 void appendNumberText(double value, const TextFormat& format, std::string& out);
+
+// Whether appendNumberText shows the number as its whole digits and nothing else (a whole number of
+// at most 15 digits), so that its text reads back as the number itself.
+inline bool showsAsWholeNumber(double value) {
+    return std::fabs(value) < 1e15 && value == std::trunc(value);
+}
 
 // Appends a date/time serial of the 1900 date system (1 = 1900-01-01, 60 = the 1900-02-29 the
 // spreadsheet counts) as described for cellText.
