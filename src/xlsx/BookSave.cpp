@@ -2,6 +2,7 @@
 
 #include "package/ContentTypes.h"
 #include "package/LockFiles.h"
+#include "package/ParallelDeflate.h"
 #include "sheets/AsciiCase.h"
 #include "shift/FrameShifter.h"
 #include "shift/PartShifter.h"
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <deque>
 #include <exception>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -58,6 +60,7 @@ void Book::writeChangedSheets(bool rowsInserted) {
         ShiftContext context;
         SaveHooks hooks;
         std::string xml;
+        std::optional<DeflatedPart> deflated;
         std::exception_ptr failure;
     };
     std::deque<Job> jobs; // the hooks point into their job: never moved
@@ -70,7 +73,7 @@ void Book::writeChangedSheets(bool rowsInserted) {
         bool touched = part.dirty() || results;
         if (!touched && sheet->shift().empty() && !mayNameOtherSheets(*sheet)) continue;
         auto& job =
-            jobs.emplace_back(Job{sheet.get(), &part, touched, shiftContext(sheet->name()), {}, {}, {}});
+            jobs.emplace_back(Job{sheet.get(), &part, touched, shiftContext(sheet->name()), {}, {}, {}, {}});
         auto& hooks = job.hooks;
         const int index = sheet->index();
         if (results) {
@@ -102,7 +105,14 @@ void Book::writeChangedSheets(bool rowsInserted) {
     auto serialize = [&] {
         for (std::size_t i = next++; i < jobs.size(); i = next++) {
             try {
-                jobs[i].xml = jobs[i].part->serialize(jobs[i].hooks);
+                auto& job = jobs[i];
+                job.xml = job.part->serialize(job.hooks);
+                // Deflated here, where it was made, and its text dropped: the save then never holds
+                // every sheet's text at once, and the next sheet's text takes the memory this one had.
+                if (job.touched && job.xml.size() >= kParallelDeflateFrom) {
+                    job.deflated = deflateParallel(job.xml, kPartDeflateLevel);
+                    if (job.deflated) std::string().swap(job.xml);
+                }
             } catch (...) {
                 jobs[i].failure = std::current_exception();
             }
@@ -125,7 +135,10 @@ void Book::writeChangedSheets(bool rowsInserted) {
     for (auto& job : jobs) {
         if (job.failure) std::rethrow_exception(job.failure);
         m_shiftedFormulas.release(job.sheet->index());
-        if (job.touched) package().write(job.sheet->partName(), std::move(job.xml));
+        if (job.deflated)
+            package().writeDeflated(job.sheet->partName(), std::move(*job.deflated));
+        else if (job.touched)
+            package().write(job.sheet->partName(), std::move(job.xml));
         if (!job.sheet->shift().empty()) shiftPartsOf(*job.sheet);
     }
 }

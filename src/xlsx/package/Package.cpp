@@ -1,6 +1,7 @@
 #include "package/Package.h"
 
 #include "containers/Causes.h"
+#include "containers/RawInflate.h"
 #include "package/AtomicFile.h"
 #include "package/FileSniff.h"
 #include "package/LockFiles.h"
@@ -24,12 +25,6 @@
 namespace xlsx {
 
 namespace {
-
-// Deflate level for parts we write. A big sheet part dominates the save; level 1 deflates sheet XML
-// several times faster than the default 6 for a file only a little larger (measured on a 60 MB sheet).
-constexpr std::uint32_t kDeflateLevel = 1;
-// Parts from this size on are deflated before libzip sees them, all at once on every core.
-constexpr std::size_t kParallelDeflateFrom = std::size_t{64} << 10;
 
 using containers::systemCause;
 using containers::zipCause;
@@ -120,7 +115,7 @@ std::optional<std::uint64_t> Package::original(const std::string& key) const {
 bool Package::contains(std::string_view name) const {
     const auto k = partKey(name);
     if (isFolder(k)) return false;
-    return m_written.count(k) || original(k);
+    return m_written.count(k) || m_deflated.count(k) || original(k);
 }
 
 std::vector<std::string> Package::partNames() const {
@@ -138,6 +133,13 @@ std::vector<std::string> Package::partNames() const {
 std::string Package::read(std::string_view name) const {
     const auto k = partKey(name);
     if (auto written = m_written.find(k); written != m_written.end()) return written->second;
+    if (auto deflated = m_deflated.find(k); deflated != m_deflated.end()) {
+        const DeflatedPart& part = deflated->second;
+        auto data = containers::inflateExactly(part.data, part.size, part.crc);
+        if (!data)
+            Place{m_path}.withPart(std::string(name)).fail(kCannotRead, "delen kan ikke pakkes ut igjen");
+        return std::move(*data);
+    }
     const auto index = isFolder(k) ? std::nullopt : original(k);
     if (!index) Place{m_path}.withPart(std::string(name)).fail(kCannotRead, "delen finnes ikke");
     return m_reader->read(*index, name);
@@ -150,26 +152,38 @@ std::string Package::readAsOpened(std::string_view name) const {
     return m_reader->read(*index, name);
 }
 
-void Package::write(std::string_view name, std::string data) {
+std::string Package::noteWrite(std::string_view name) {
     if (!name.empty() && name.front() == '/') name.remove_prefix(1);
-    const auto k = partKey(name);
-    if (!m_reader->find(k) && !m_written.count(k)) {
+    auto k = partKey(name);
+    if (!m_reader->find(k) && !m_written.count(k) && !m_deflated.count(k)) {
         m_names[k] = std::string(name);
         m_added.push_back(k);
     }
     m_removed.erase(k);
-    m_written[k] = std::move(data);
+    m_written.erase(k);
+    m_deflated.erase(k);
+    return k;
+}
+
+void Package::write(std::string_view name, std::string data) {
+    m_written[noteWrite(name)] = std::move(data);
+}
+
+void Package::writeDeflated(std::string_view name, DeflatedPart part) {
+    m_deflated[noteWrite(name)] = std::move(part);
 }
 
 void Package::remove(std::string_view name) {
     const auto k = partKey(name);
     m_written.erase(k);
+    m_deflated.erase(k);
     if (m_names.erase(k)) m_added.erase(std::find(m_added.begin(), m_added.end(), k));
     if (m_reader->find(k)) m_removed.insert(k);
 }
 
 void Package::discardChanges() {
     m_written.clear();
+    m_deflated.clear();
     m_names.clear();
     m_added.clear();
     m_removed.clear();
@@ -180,7 +194,8 @@ namespace {
 // A libzip source serving data that is already deflated: its stat names the method, sizes and CRC,
 // so libzip writes the bytes as they are instead of compressing them again.
 struct Precompressed {
-    DeflatedPart part;
+    DeflatedPart owned;
+    const DeflatedPart* part = &owned; // or a part the package keeps until the archive is closed
     std::size_t offset = 0;
     std::time_t mtime = std::time(nullptr);
     zip_error_t error{};
@@ -193,8 +208,8 @@ zip_int64_t precompressedCallback(void* state, void* data, zip_uint64_t length, 
         source->offset = 0;
         return 0;
     case ZIP_SOURCE_READ: {
-        const std::size_t n = std::min<std::size_t>(length, source->part.data.size() - source->offset);
-        std::memcpy(data, source->part.data.data() + source->offset, n);
+        const std::size_t n = std::min<std::size_t>(length, source->part->data.size() - source->offset);
+        std::memcpy(data, source->part->data.data() + source->offset, n);
         source->offset += n;
         return static_cast<zip_int64_t>(n);
     }
@@ -205,10 +220,10 @@ zip_int64_t precompressedCallback(void* state, void* data, zip_uint64_t length, 
         zip_stat_init(stat);
         stat->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC |
                       ZIP_STAT_MTIME | ZIP_STAT_ENCRYPTION_METHOD;
-        stat->size = source->part.size;
-        stat->comp_size = source->part.data.size();
+        stat->size = source->part->size;
+        stat->comp_size = source->part->data.size();
         stat->comp_method = ZIP_CM_DEFLATE;
-        stat->crc = source->part.crc;
+        stat->crc = source->part->crc;
         stat->mtime = source->mtime;
         stat->encryption_method = ZIP_EM_NONE;
         return sizeof(zip_stat_t);
@@ -228,8 +243,7 @@ zip_int64_t precompressedCallback(void* state, void* data, zip_uint64_t length, 
     }
 }
 
-zip_source_t* precompressedSource(zip* archive, DeflatedPart part) {
-    auto* state = new Precompressed{std::move(part)};
+zip_source_t* precompressedSource(zip* archive, Precompressed* state) {
     zip_error_init(&state->error);
     zip_source_t* source = zip_source_function(archive, precompressedCallback, state);
     if (!source) {
@@ -237,6 +251,16 @@ zip_source_t* precompressedSource(zip* archive, DeflatedPart part) {
         delete state;
     }
     return source;
+}
+
+zip_source_t* precompressedSource(zip* archive, DeflatedPart part) {
+    return precompressedSource(archive, new Precompressed{std::move(part)});
+}
+
+zip_source_t* keptPrecompressedSource(zip* archive, const DeflatedPart& kept) {
+    auto* state = new Precompressed{};
+    state->part = &kept;
+    return precompressedSource(archive, state);
 }
 
 } // namespace
@@ -250,11 +274,14 @@ void Package::buildArchive(zip* out) const {
     std::vector<std::string_view> large;
     for (const auto& [key, data] : m_written)
         if (data.size() >= kParallelDeflateFrom) large.push_back(data);
-    auto deflated = deflateParts(large, kDeflateLevel);
-    auto addWritten = [&](const std::string& name, const std::string& data) -> zip_int64_t {
-        const bool isLarge = data.size() >= kParallelDeflateFrom;
+    auto deflated = deflateParts(large, kPartDeflateLevel);
+    // A part written deflated already goes in as it is.
+    auto addWritten = [&](const std::string& name, const std::string& key) -> zip_int64_t {
         zip_source_t* source = nullptr;
-        if (isLarge) {
+        bool deflatedHere = true; // libzip must not compress it again
+        if (auto kept = m_deflated.find(key); kept != m_deflated.end()) {
+            source = keptPrecompressedSource(out, kept->second);
+        } else if (const std::string& data = m_written.at(key); data.size() >= kParallelDeflateFrom) {
             auto at = std::find_if(large.begin(), large.end(),
                                    [&](std::string_view part) { return part.data() == data.data(); });
             auto& part = deflated[static_cast<std::size_t>(at - large.begin())];
@@ -262,6 +289,7 @@ void Package::buildArchive(zip* out) const {
             source = precompressedSource(out, std::move(*part));
         } else {
             source = zip_source_buffer(out, data.data(), data.size(), 0);
+            deflatedHere = false;
         }
         if (!source) fail(zipCause(zip_get_error(out)));
         const zip_int64_t added = zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_UTF_8);
@@ -269,8 +297,8 @@ void Package::buildArchive(zip* out) const {
             zip_source_free(source);
             fail(zipCause(zip_get_error(out)));
         }
-        if (!isLarge && zip_set_file_compression(out, static_cast<zip_uint64_t>(added), ZIP_CM_DEFLATE,
-                                                 kDeflateLevel) != 0)
+        if (!deflatedHere && zip_set_file_compression(out, static_cast<zip_uint64_t>(added), ZIP_CM_DEFLATE,
+                                                      kPartDeflateLevel) != 0)
             fail(zipCause(zip_get_error(out)));
         return added;
     };
@@ -283,8 +311,8 @@ void Package::buildArchive(zip* out) const {
         if (first && m_removed.count(k)) continue;
         const zip_uint64_t from = i;
         zip_int64_t added = 0;
-        if (auto written = first ? m_written.find(k) : m_written.end(); written != m_written.end()) {
-            added = addWritten(entries[i], written->second);
+        if (first && (m_written.count(k) || m_deflated.count(k))) {
+            added = addWritten(entries[i], k);
         } else {
             // start 0 and length -1: the compressed bytes are copied as they are, not recompressed.
             zip_source_t* source = zip_source_zip(out, in, from, 0, 0, -1);
@@ -333,7 +361,7 @@ void Package::buildArchive(zip* out) const {
             fail(zipCause(zip_get_error(out)));
     }
     for (const auto& k : m_added)
-        addWritten(m_names.at(k), m_written.at(k));
+        addWritten(m_names.at(k), k);
 
     int commentLength = 0;
     const char* comment = zip_get_archive_comment(in, &commentLength, ZIP_FL_ENC_RAW);

@@ -4,6 +4,7 @@
 // stored again at save, every other entry is copied with its compressed bytes as they are.
 
 #include "containers/ZipReader.h"
+#include "package/ParallelDeflate.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -48,8 +49,11 @@ public:
 
     // Replaces the part's bytes, or adds the part when it is new; remove() drops it (no-op when absent).
     void write(std::string_view name, std::string data);
+    // The same for bytes deflated already (a large part compressed where it was made, so that its
+    // text need not be kept until the save): stored in the file as given.
+    void writeDeflated(std::string_view name, DeflatedPart part);
     void remove(std::string_view name);
-    bool changed() const { return !m_written.empty() || !m_removed.empty(); }
+    bool changed() const { return !m_written.empty() || !m_deflated.empty() || !m_removed.empty(); }
     // Drops every write and removal since the last save: the parts read as the file holds them.
     void discardChanges();
 
@@ -64,12 +68,15 @@ public:
 
 private:
     void buildArchive(zip* out) const;
+    // Records a write of the part (a new part joins the order of new parts); returns its key.
+    std::string noteWrite(std::string_view name);
     // The zip index of the original part, nullopt when it has none.
     std::optional<std::uint64_t> original(const std::string& key) const;
 
     std::filesystem::path m_path;
     std::unique_ptr<containers::ZipReader> m_reader; // the file as it was opened or last saved
     std::map<std::string, std::string> m_written;    // by lower-cased name
+    std::map<std::string, DeflatedPart> m_deflated;  // by lower-cased name; never also in m_written
     std::map<std::string, std::string> m_names;      // lower-cased name -> name as written (new parts)
     std::vector<std::string> m_added;                // lower-cased names of new parts, first write first
     std::set<std::string> m_removed;                 // lower-cased names of original parts

@@ -1,9 +1,10 @@
 #include "package/Package.h"
 
+#include "package/ParallelDeflate.h"
 #include "sheets/Error.h"
+#include "support/Child.h"
 #include "support/Corpus.h"
 #include "support/ErrorOf.h"
-#include "support/Child.h"
 #include "support/Python.h"
 #include "support/TestPaths.h"
 
@@ -81,6 +82,18 @@ std::vector<std::string> pythonNames(const fs::path& path) {
         }
     }
     return names;
+}
+
+// A zip file made by Python's zipfile whose entries hold their own names.
+void zipOfNames(const fs::path& path, const std::vector<std::string>& names) {
+    std::vector<std::string> command{
+        TULVERKAN_PYTHON, "-c",
+        "import sys, zipfile; z = zipfile.ZipFile(sys.argv[1], 'w', "
+        "zipfile.ZIP_DEFLATED); [z.writestr(n, n) for n in sys.argv[2:]]; z.close()",
+        path.string()};
+    command.insert(command.end(), names.begin(), names.end());
+    auto made = testsupport::runProcess(command);
+    if (made.exitCode != 0) throw std::runtime_error("zipfile failed: " + made.err);
 }
 
 std::vector<std::string> listing(const fs::path& folder) {
@@ -208,15 +221,57 @@ TEST(PackageEdit, WrittenRemovedAndNewPartsAreSavedInPlaceAndOrder) {
     EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"autofilter00.xlsx"});
 }
 
+TEST(PackageEdit, PartsWrittenDeflatedReadAsTheirTextAndAreStoredAsGiven) {
+    TempDir dir;
+    auto path = dir / "deflated.xlsx";
+    zipOfNames(path, {"[Content_Types].xml", "xl/a.xml", "xl/b.xml"});
+    std::string text;
+    for (int row = 1; text.size() < (std::size_t{300} << 10); ++row)
+        text += "<row r=\"" + std::to_string(row) + "\"><c r=\"A" + std::to_string(row) + "\"><v>" +
+                std::to_string(row * 7 % 1000) + "</v></c></row>";
+    auto deflated = xlsx::deflateParallel(text, xlsx::kPartDeflateLevel);
+    ASSERT_TRUE(deflated);
+    const std::string compressed = deflated->data;
+
+    xlsx::Package package(path);
+    package.writeDeflated("xl/a.xml", *deflated);
+    package.writeDeflated("xl/new.xml", *deflated);
+    package.writeDeflated("xl/gone.xml", *deflated);
+    package.remove("xl/gone.xml");
+    // A later plain write replaces a deflated one.
+    package.writeDeflated("xl/b.xml", *deflated);
+    package.write("xl/b.xml", "plain");
+    EXPECT_TRUE(package.changed());
+    EXPECT_EQ(package.read("XL/A.xml"), text);
+    EXPECT_EQ(package.read("xl/b.xml"), "plain");
+    EXPECT_FALSE(package.contains("xl/gone.xml"));
+    EXPECT_EQ(package.partNames(),
+              (std::vector<std::string>{"[Content_Types].xml", "xl/a.xml", "xl/b.xml", "xl/new.xml"}));
+
+    package.discardChanges();
+    EXPECT_FALSE(package.changed());
+    EXPECT_EQ(package.read("xl/a.xml"), "xl/a.xml");
+    // And a later deflated write replaces a plain one.
+    package.write("xl/a.xml", "plain");
+    package.writeDeflated("xl/a.xml", *deflated);
+    package.writeDeflated("xl/new.xml", std::move(*deflated));
+    package.save();
+    EXPECT_EQ(pythonNames(path),
+              (std::vector<std::string>{"[Content_Types].xml", "xl/a.xml", "xl/b.xml", "xl/new.xml"}));
+    EXPECT_EQ(pythonRead(path, "xl/a.xml"), text);
+    EXPECT_EQ(pythonRead(path, "xl/new.xml"), text);
+    EXPECT_EQ(pythonRead(path, "xl/b.xml"), "xl/b.xml");
+    for (const auto& entry : rawEntries(path)) {
+        if (entry.name != "xl/a.xml" && entry.name != "xl/new.xml") continue;
+        EXPECT_EQ(entry.method, ZIP_CM_DEFLATE) << entry.name;
+        EXPECT_EQ(entry.compressed, compressed) << entry.name << ": compressed again";
+    }
+}
+
 TEST(PackageEdit, EntriesDifferingInCaseAloneAndSymbolicLinksSurviveASave) {
     TempDir dir;
     auto path = dir / "cases.xlsx";
-    auto made = testsupport::runProcess(
-        {TULVERKAN_PYTHON, "-c",
-         "import sys, zipfile; z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED); "
-         "[z.writestr(n, n) for n in ('[Content_Types].xml', 'xl/a.xml', 'XL/A.XML', 'xl/b.xml')]; z.close()",
-         path.string()});
-    ASSERT_EQ(made.exitCode, 0) << made.err;
+    zipOfNames(path, {"[Content_Types].xml", "xl/a.xml", "XL/A.XML", "xl/b.xml"});
     fs::create_symlink("cases.xlsx", dir / "link.xlsx");
     xlsx::Package package(dir / "link.xlsx");
     EXPECT_EQ(package.read("XL/a.xml"), "xl/a.xml");
@@ -292,10 +347,11 @@ TEST(PackageSave, ReportsAnUnwritableFolderAndLeavesTheOriginal) {
     if (geteuid() == 0) {
         // Root writes regardless of permission bits; nobody (65534) cannot.
         const int status = testsupport::inChild([&] {
-            if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) return 3;
-            if (access(dir.path().c_str(), W_OK) == 0) return 4;
-            return attempt();
-        }).exitCode;
+                               if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+                                   return 3;
+                               if (access(dir.path().c_str(), W_OK) == 0) return 4;
+                               return attempt();
+                           }).exitCode;
         ASSERT_EQ(status, 0);
     } else {
         fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::remove);
@@ -314,18 +370,18 @@ TEST(PackageSave, AWriteFailureRemovesTheTemporaryAndLeavesTheOriginal) {
     const auto bytes = testsupport::readFile(path);
     // Writes past RLIMIT_FSIZE fail with EFBIG once SIGXFSZ no longer kills the writer.
     const int status = testsupport::inChild([&] {
-        rlimit limit{64 * 1024, 64 * 1024};
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
-        std::signal(SIGXFSZ, SIG_IGN);
-        xlsx::Package package(path);
-        std::mt19937 random(7);
-        std::string noise(2 << 20, '\0');
-        for (char& c : noise)
-            c = static_cast<char>(random());
-        package.write("xl/media/noise.bin", std::move(noise));
-        const auto message = errorOf([&] { package.save(); });
-        return message.find("filen blir større") != std::string::npos ? 0 : 1;
-    }).exitCode;
+                           rlimit limit{64 * 1024, 64 * 1024};
+                           if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
+                           std::signal(SIGXFSZ, SIG_IGN);
+                           xlsx::Package package(path);
+                           std::mt19937 random(7);
+                           std::string noise(2 << 20, '\0');
+                           for (char& c : noise)
+                               c = static_cast<char>(random());
+                           package.write("xl/media/noise.bin", std::move(noise));
+                           const auto message = errorOf([&] { package.save(); });
+                           return message.find("filen blir større") != std::string::npos ? 0 : 1;
+                       }).exitCode;
     ASSERT_EQ(status, 0);
     EXPECT_EQ(testsupport::readFile(path), bytes);
     EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"autofilter00.xlsx"});

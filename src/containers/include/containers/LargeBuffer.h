@@ -2,7 +2,7 @@
 
 // Part buffers of tens of megabytes are filled page by page. Where page faults are costly (virtual
 // machines), asking the system for huge pages makes filling them several times cheaper. The only
-// platform-specific bit of the program.
+// platform-specific bit of the engine (the front ends have frontend/ProcessMemory for the heap).
 
 #include <cstddef>
 #include <string>
