@@ -1,3 +1,4 @@
+#include "frontend/ProcessMemory.h"
 #include "frontend/Version.h"
 #include "shell/Application.h"
 #include "shell/TForm1.h"
@@ -39,6 +40,7 @@ bool answeredInformationOption(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (answeredInformationOption(argc, argv)) return 0;
+    frontend::prepareProcessMemory();
     shell::Application app(argc, argv);
     shell::TForm1 Form1;
     Form1.show();

@@ -6,6 +6,7 @@
 #include "PathText.h"
 #include "WindowUserInterface.h"
 #include "frontend/DefaultDir.h"
+#include "frontend/ProcessMemory.h"
 #include "frontend/SystemTextFormat.h"
 #include "orders/Opener.h"
 #include "stock/JournalFile.h"
@@ -108,6 +109,10 @@ TForm1::TForm1(QWidget* parent)
 TForm1::~TForm1() = default;
 
 void TForm1::OppdaterTulverkanButtonClick() {
+    // The window stays open after a booking: what the run took goes back to the system, failed or not.
+    struct GiveBack {
+        ~GiveBack() { frontend::returnFreeMemory(); }
+    } giveBack;
     stock::UpdateOptions options;
     options.textFormat = frontend::systemTextFormat();
     options.defaultDir = frontend::DefaultDir();

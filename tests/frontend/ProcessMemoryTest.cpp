@@ -1,0 +1,63 @@
+#include "frontend/ProcessMemory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+// What /proc/self/smaps says of the mapping holding `address`: its THPeligible field, -1 when the
+// mapping or the field is not found.
+int hugePageEligibility(const void* address) {
+    std::ifstream smaps("/proc/self/smaps");
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    bool inside = false;
+    std::string line;
+    while (std::getline(smaps, line)) {
+        std::uintptr_t begin = 0, end = 0;
+        char dash = 0;
+        std::istringstream head(line);
+        if (head >> std::hex >> begin >> dash >> end && dash == '-') {
+            inside = begin <= at && at < end;
+        } else if (inside && line.rfind("THPeligible:", 0) == 0) {
+            return std::atoi(line.c_str() + std::strlen("THPeligible:"));
+        }
+    }
+    return -1;
+}
+
+bool systemGivesHugePagesOnRequest() {
+    std::ifstream setting("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string modes;
+    std::getline(setting, modes);
+    return modes.find("[always]") != std::string::npos || modes.find("[madvise]") != std::string::npos;
+}
+
+TEST(ProcessMemory, BlocksOfARunComeFromMemoryAdvisedForHugePages) {
+    frontend::prepareProcessMemory();
+    // The size of a sheet's text: above what the allocator maps on its own by default, below our limit.
+    constexpr std::size_t kBlock = std::size_t{4} << 20;
+    auto* block = static_cast<char*>(std::malloc(kBlock));
+    ASSERT_NE(block, nullptr);
+    std::memset(block, 'x', kBlock);
+    const int eligible = hugePageEligibility(block + kBlock / 2);
+    std::free(block);
+    frontend::returnFreeMemory();
+#if defined(__GLIBC__) && defined(__linux__) && !defined(__SANITIZE_ADDRESS__) &&                            \
+    !defined(__SANITIZE_THREAD__)
+    if (systemGivesHugePagesOnRequest())
+        EXPECT_EQ(eligible, 1) << "the block is not in the stretch advised for huge pages";
+    else
+        EXPECT_NE(eligible, 1) << "huge pages where the system has none";
+#else
+    // A sanitizer's allocator is left as it is: the calls only must not disturb it.
+    EXPECT_NE(eligible, -1) << "the block lies in no mapping";
+#endif
+}
+
+} // namespace
