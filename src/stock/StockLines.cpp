@@ -65,7 +65,7 @@ std::optional<std::uint32_t> StockLines::hId(std::string_view H) const {
 }
 
 int StockLines::firstRowOfGrade(std::uint32_t grade) const {
-    return static_cast<int>(m_entryRow[m_gradeFirst[grade]]);
+    return rowOf(m_gradeFirst[grade]);
 }
 
 std::uint64_t StockLines::keyHash(int Dim, std::string_view grade, std::string_view H, std::string_view B,
@@ -128,8 +128,8 @@ bool StockLines::read(int row, std::uint32_t e) {
 
 void StockLines::extend() {
     m_complete = false;
-    if (!m_rowEntry.empty() && blank(m_rowEntry.size() - 1)) ++m_blankInside;
-    for (int row = kFirstRow + static_cast<int>(m_rowEntry.size()); row <= sheets::kMaxRow; ++row) {
+    if (!m_rows.empty() && blank(m_rows.size() - 1)) ++m_blankInside;
+    for (int row = kFirstRow + static_cast<int>(m_rows.size()); row <= sheets::kMaxRow; ++row) {
         const auto e = static_cast<std::uint32_t>(m_entries.size());
         m_entries.emplace_back();
         if (!read(row, e)) {
@@ -138,8 +138,7 @@ void StockLines::extend() {
             m_entries.pop_back();
             return;
         }
-        m_rowEntry.push_back(e);
-        m_entryRow.push_back(static_cast<std::uint32_t>(row));
+        m_rows.push_back(e);
         index(e);
         if (m_entries[e].grade == kBlank) {
             m_complete = true;
@@ -153,7 +152,7 @@ void StockLines::index(std::uint32_t e) {
     entry.next = kNone;
     if (entry.grade == kBlank) return;
     auto& first = m_gradeFirst[entry.grade];
-    if (first == kNone || m_entryRow[e] < m_entryRow[first]) first = e;
+    if (first == kNone || m_rows.positionOf(e) < m_rows.positionOf(first)) first = e;
     auto slot = [&](int s) {
         const Cell& cell = entry.cells[static_cast<std::size_t>(s)];
         return cell.size == kNone ? std::string_view() : cellText(cell);
@@ -171,18 +170,17 @@ void StockLines::index(std::uint32_t e) {
 void StockLines::rebuildIndex() {
     m_keyHead.clear();
     std::fill(m_gradeFirst.begin(), m_gradeFirst.end(), kNone);
-    for (auto e : m_rowEntry)
-        index(e);
+    m_rows.forEach([this](std::uint32_t e) { index(e); });
 }
 
 void StockLines::truncate(int row) {
     const auto keep = static_cast<std::size_t>(std::max(row - kFirstRow, 0));
-    for (std::size_t i = keep; i < m_rowEntry.size(); ++i)
-        m_hazards -= static_cast<int>(m_entries[m_rowEntry[i]].hazard);
-    m_rowEntry.resize(std::min(keep, m_rowEntry.size()));
+    for (std::size_t i = keep; i < m_rows.size(); ++i)
+        m_hazards -= static_cast<int>(m_entries[m_rows.at(i)].hazard);
+    m_rows.truncate(keep);
     m_complete = false;
     m_blankInside = 0;
-    for (std::size_t i = 0; i + 1 < m_rowEntry.size(); ++i)
+    for (std::size_t i = 0; i + 1 < m_rows.size(); ++i)
         m_blankInside += static_cast<int>(blank(i));
     rebuildIndex();
 }
@@ -196,12 +194,9 @@ void StockLines::rowInserted(int row) {
     }
     if (!cached(row)) return; // below the cached rows, which are read from the sheet anyway
     const auto at = static_cast<std::size_t>(row - kFirstRow);
-    for (std::size_t i = at; i < m_rowEntry.size(); ++i)
-        ++m_entryRow[m_rowEntry[i]];
     const auto e = static_cast<std::uint32_t>(m_entries.size());
     m_entries.emplace_back();
-    m_entryRow.push_back(static_cast<std::uint32_t>(row));
-    m_rowEntry.insert(m_rowEntry.begin() + static_cast<std::ptrdiff_t>(at), e);
+    m_rows.insert(at, e);
     if (!read(row, e)) {
         truncate(row);
         return;
@@ -212,10 +207,9 @@ void StockLines::rowInserted(int row) {
 
 void StockLines::lineWritten(int row) {
     if (!cached(row)) return;
-    const auto e = m_rowEntry[static_cast<std::size_t>(row - kFirstRow)];
-
     const auto at = static_cast<std::size_t>(row - kFirstRow);
-    const bool last = at + 1 == m_rowEntry.size();
+    const auto e = m_rows.at(at);
+    const bool last = at + 1 == m_rows.size();
     const bool atEnd = m_complete && last;
     const bool wasIndexed = !blank(at);
     if (!read(row, e)) {

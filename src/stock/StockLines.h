@@ -3,6 +3,7 @@
 // The key cells of one stock sheet's lines, held for the run so that finding and placing a line does
 // not read the sheet row by row for every order line.
 
+#include "RowSequence.h"
 #include "sheets/TextFormat.h"
 #include "sheets/Workbook.h"
 
@@ -39,7 +40,7 @@ public:
     // Whether the list end was found, every cached row before it has a grade and none holds an error
     // value: only then do the key index, the grade rows and endRow() answer.
     bool indexed() const { return m_complete && m_hazards == 0 && m_blankInside == 0; }
-    int endRow() const { return kFirstRow + static_cast<int>(m_rowEntry.size()) - 1; }
+    int endRow() const { return kFirstRow + static_cast<int>(m_rows.size()) - 1; }
 
     // Grade ids stand for column-2 texts: equal ids, equal texts; kBlank is the blank text of the
     // list end. nullopt: no cached row has the text.
@@ -58,7 +59,7 @@ public:
     template <class Visit> void forEachCandidate(std::uint64_t hash, Visit visit) const {
         auto it = m_keyHead.find(hash);
         for (auto e = it == m_keyHead.end() ? kNone : it->second; e != kNone; e = m_entries[e].next)
-            visit(m_entryRow[e]);
+            visit(rowOf(e));
     }
     // Lengths hash by value when they are numbers, so "6,50" and the number 6.5 hash alike; dimensions
     // the sheet does not have (B below Dim 2, T below Dim 3) are left out.
@@ -93,11 +94,12 @@ private:
     int slotOf(int column) const;
     std::string_view cellText(const Cell& cell) const { return {m_arena.data() + cell.offset, cell.size}; }
     const Entry& entryAt(int row) const {
-        return m_entries[m_rowEntry[static_cast<std::size_t>(row - kFirstRow)]];
+        return m_entries[m_rows.at(static_cast<std::size_t>(row - kFirstRow))];
     }
-    bool blank(std::size_t i) const { return m_entries[m_rowEntry[i]].grade == kBlank; }
+    int rowOf(std::uint32_t e) const { return kFirstRow + static_cast<int>(m_rows.positionOf(e)); }
+    bool blank(std::size_t i) const { return m_entries[m_rows.at(i)].grade == kBlank; }
     bool cached(int row) const {
-        return row >= kFirstRow && row - kFirstRow < static_cast<int>(m_rowEntry.size());
+        return row >= kFirstRow && row - kFirstRow < static_cast<int>(m_rows.size());
     }
     // Reads the key cells of `row` into entry e; false when column 2 holds an error value.
     bool read(int row, std::uint32_t e);
@@ -118,9 +120,8 @@ private:
     int m_dim;
     std::string m_arena; // texts of the cached cells; rewritten cells leave their old text behind
     std::string m_scratch;
-    std::deque<Entry> m_entries;           // stable ids; a deque grows without moving them
-    std::vector<std::uint32_t> m_rowEntry; // entry of row kFirstRow + i
-    std::vector<std::uint32_t> m_entryRow; // current row of each entry
+    std::deque<Entry> m_entries; // stable ids; a deque grows without moving them
+    RowSequence m_rows;          // entry of row kFirstRow + i
     std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> m_gradeIds;
     std::vector<std::uint32_t> m_gradeFirst; // first entry of each grade id
     std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> m_hIds;
