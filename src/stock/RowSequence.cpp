@@ -12,22 +12,19 @@ constexpr std::size_t kBlock = 256;
 } // namespace
 
 std::size_t RowSequence::rankAt(std::size_t position) const {
-    auto holds = [&](std::size_t rank) {
-        const Block& block = m_blocks[m_order[rank]];
-        return block.start <= position && position < block.start + block.entries.size();
-    };
-    if (m_lastRank < m_order.size() && holds(m_lastRank)) return m_lastRank;
     if (position >= m_size) return m_order.size() - 1;
     // The last block starting at or before the position.
     const auto after =
         std::upper_bound(m_order.begin(), m_order.end(), position,
                          [&](std::size_t p, std::uint32_t id) { return p < m_blocks[id].start; });
-    m_lastRank = static_cast<std::size_t>(after - m_order.begin()) - 1;
-    return m_lastRank;
+    return static_cast<std::size_t>(after - m_order.begin()) - 1;
 }
 
-std::uint32_t RowSequence::at(std::size_t position) const {
+std::uint32_t RowSequence::atOtherBlock(std::size_t position) const {
     const Block& block = m_blocks[m_order[rankAt(position)]];
+    m_hintEntries = block.entries.data();
+    m_hintStart = block.start;
+    m_hintSize = block.entries.size();
     return block.entries[position - block.start];
 }
 
@@ -47,6 +44,7 @@ std::uint32_t RowSequence::newBlockAt(std::size_t rank, std::size_t start) {
 }
 
 void RowSequence::push_back(std::uint32_t entry) {
+    forgetHint();
     if (m_order.empty() || m_blocks[m_order.back()].entries.size() >= kBlock)
         newBlockAt(m_order.size(), m_size);
     const std::uint32_t id = m_order.back();
@@ -56,6 +54,7 @@ void RowSequence::push_back(std::uint32_t entry) {
 }
 
 void RowSequence::insert(std::size_t position, std::uint32_t entry) {
+    forgetHint();
     if (position >= m_size) {
         push_back(entry);
         return;
@@ -83,6 +82,7 @@ void RowSequence::insert(std::size_t position, std::uint32_t entry) {
 }
 
 void RowSequence::truncate(std::size_t count) {
+    forgetHint();
     if (count >= m_size) return;
     std::size_t rank = rankAt(count);
     Block& block = m_blocks[m_order[rank]];
@@ -92,7 +92,6 @@ void RowSequence::truncate(std::size_t count) {
         std::vector<std::uint32_t>().swap(m_blocks[m_order[r]].entries);
     m_order.resize(rank);
     m_size = count;
-    m_lastRank = 0;
 }
 
 } // namespace stock

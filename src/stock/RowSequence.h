@@ -16,7 +16,11 @@ public:
     std::size_t size() const { return m_size; }
     bool empty() const { return m_size == 0; }
     // The entry at `position` (< size()).
-    std::uint32_t at(std::size_t position) const;
+    std::uint32_t at(std::size_t position) const {
+        // Reads go row after row: the block of the last one answers most of them.
+        if (position - m_hintStart < m_hintSize) return m_hintEntries[position - m_hintStart];
+        return atOtherBlock(position);
+    }
     // The position of an entry in the sequence, which it must be in.
     std::size_t positionOf(std::uint32_t entry) const {
         const Where& where = m_where[entry];
@@ -47,6 +51,8 @@ private:
 
     // The rank in m_order of the block holding `position`; the last block for size().
     std::size_t rankAt(std::size_t position) const;
+    std::uint32_t atOtherBlock(std::size_t position) const;
+    void forgetHint() const { m_hintSize = 0; }
     // Records where the block's entries from `from` on are.
     void place(std::uint32_t id, std::size_t from);
     // An empty block at `rank` in row order, starting at `start`; returns its id.
@@ -56,7 +62,10 @@ private:
     std::vector<std::uint32_t> m_order; // block ids in row order
     std::vector<Where> m_where;         // by entry
     std::size_t m_size = 0;
-    mutable std::size_t m_lastRank = 0; // reads go row after row: the block of the last one first
+    // The block of the last read: its entries and the positions they stand for. Any change forgets it.
+    mutable const std::uint32_t* m_hintEntries = nullptr;
+    mutable std::size_t m_hintStart = 0;
+    mutable std::size_t m_hintSize = 0;
 };
 
 } // namespace stock

@@ -39,6 +39,13 @@ TEST(RowSequence, AnswersAsAPlainVectorThroughInsertionsSplitsAndTruncations) {
                 rows.insert(position, next);
                 model.insert(model.begin() + static_cast<std::ptrdiff_t>(position), next++);
             }
+            // A read between changes, near where the last one happened and at the far end: what the
+            // last read remembered must not outlive a change.
+            if (!model.empty()) {
+                const std::size_t near = std::min(model.size() - 1, std::size_t{700});
+                ASSERT_EQ(rows.at(near), model[near]) << "round " << round << ", step " << step;
+                ASSERT_EQ(rows.at(model.size() - 1), model.back()) << "round " << round << ", step " << step;
+            }
         }
         ASSERT_EQ(rows.size(), model.size());
         std::vector<std::uint32_t> visited;
