@@ -11,6 +11,14 @@
 
 namespace {
 
+// Where the program sets the heap up: glibc on Linux, without a sanitizer's allocator.
+#if defined(__GLIBC__) && defined(__linux__) && !defined(__SANITIZE_ADDRESS__) &&                            \
+    !defined(__SANITIZE_THREAD__)
+constexpr bool kTunedHeap = true;
+#else
+constexpr bool kTunedHeap = false;
+#endif
+
 // What /proc/self/smaps says of the mapping holding `address`: its THPeligible field, -1 when the
 // mapping or the field is not found.
 int hugePageEligibility(const void* address) {
@@ -52,19 +60,18 @@ TEST(ProcessMemory, BlocksOfARunComeFromMemoryAdvisedForHugePages) {
     const int eligible = hugePageEligibility(block + kBlock / 2);
     std::free(block);
     frontend::returnFreeMemory();
-#if defined(__GLIBC__) && defined(__linux__) && !defined(__SANITIZE_ADDRESS__) &&                            \
-    !defined(__SANITIZE_THREAD__)
-    const std::string setting = hugePageSetting();
-    if (setting == "always" || setting == "madvise")
-        EXPECT_EQ(eligible, 1) << "the block is not in the stretch advised for huge pages";
-    else if (setting == "never")
-        EXPECT_EQ(eligible, 0) << "huge pages where the system gives none";
-    else
-        EXPECT_NE(eligible, -1) << "the block lies in no mapping"; // the setting is unknown here
-#else
-    // A sanitizer's allocator is left as it is: the calls only must not disturb it.
-    EXPECT_NE(eligible, -1) << "the block lies in no mapping";
-#endif
+    if constexpr (kTunedHeap) {
+        const std::string setting = hugePageSetting();
+        if (setting == "always" || setting == "madvise")
+            EXPECT_EQ(eligible, 1) << "the block is not in the stretch advised for huge pages";
+        else if (setting == "never")
+            EXPECT_EQ(eligible, 0) << "huge pages where the system gives none";
+        else
+            EXPECT_NE(eligible, -1) << "the block lies in no mapping"; // the setting is unknown here
+    } else {
+        // A sanitizer's allocator is left as it is: the calls only must not disturb it.
+        EXPECT_NE(eligible, -1) << "the block lies in no mapping";
+    }
 }
 
 } // namespace
