@@ -29,14 +29,8 @@ constexpr int kOwnMappingFrom = 32 << 20;
 // advised for huge pages, and growing again would not be advised.
 constexpr int kKeepFree = 1 << 30;
 
-} // namespace
-
-void prepareProcessMemory() {
-    // Threads would each get an arena of their own, outside the advised stretch.
-    mallopt(M_ARENA_MAX, 1);
-    mallopt(M_MMAP_THRESHOLD, kOwnMappingFrom);
-    mallopt(M_TRIM_THRESHOLD, kKeepFree);
-
+// Grows the heap by kReach of address space and advises the new stretch for huge pages.
+void growAdvised() {
     const auto before = reinterpret_cast<std::uintptr_t>(sbrk(0));
     mallopt(M_TOP_PAD, kReach);
     void* volatile grow = std::malloc(kHugePage); // volatile: the pair must not be optimised away
@@ -51,8 +45,20 @@ void prepareProcessMemory() {
     if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
+} // namespace
+
+void prepareProcessMemory() {
+    // Threads would each get an arena of their own, outside the advised stretch.
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_MMAP_THRESHOLD, kOwnMappingFrom);
+    mallopt(M_TRIM_THRESHOLD, kKeepFree);
+    growAdvised();
+}
+
 void returnFreeMemory() {
     malloc_trim(0);
+    // Trimming shrank the advised stretch: the next booking gets a fresh one.
+    growAdvised();
 }
 
 #else

@@ -50,17 +50,27 @@ std::string hugePageSetting() {
     return {};
 }
 
-TEST(ProcessMemory, BlocksOfARunComeFromMemoryAdvisedForHugePages) {
-    frontend::prepareProcessMemory();
+// The eligibility of a block of a run's size, allocated and written now.
+int eligibilityOfANewBlock() {
     // The size of a sheet's text: above what the allocator maps on its own by default, below our limit.
     constexpr std::size_t kBlock = std::size_t{4} << 20;
     auto* block = static_cast<char*>(std::malloc(kBlock));
-    ASSERT_NE(block, nullptr);
+    if (!block) return -2;
     std::memset(block, 'x', kBlock);
     const int eligible = hugePageEligibility(block + kBlock / 2);
     std::free(block);
+    return eligible;
+}
+
+// Twice: the window gives free memory back after a booking, and the next booking must still get
+// memory advised for huge pages.
+TEST(ProcessMemory, BlocksOfARunComeFromMemoryAdvisedForHugePages) {
+    frontend::prepareProcessMemory();
+    const int eligible = eligibilityOfANewBlock();
     frontend::returnFreeMemory();
+    const int eligibleAfterGivingBack = eligibilityOfANewBlock();
     if constexpr (kTunedHeap) {
+        EXPECT_EQ(eligibleAfterGivingBack, eligible) << "memory given back, and the advice with it";
         const std::string setting = hugePageSetting();
         if (setting == "always" || setting == "madvise")
             EXPECT_EQ(eligible, 1) << "the block is not in the stretch advised for huge pages";
@@ -71,6 +81,7 @@ TEST(ProcessMemory, BlocksOfARunComeFromMemoryAdvisedForHugePages) {
     } else {
         // A sanitizer's allocator is left as it is: the calls only must not disturb it.
         EXPECT_NE(eligible, -1) << "the block lies in no mapping";
+        EXPECT_NE(eligibleAfterGivingBack, -1) << "the block lies in no mapping";
     }
 }
 
