@@ -12,7 +12,6 @@ constexpr std::size_t kBlock = 256;
 } // namespace
 
 std::size_t RowSequence::rankAt(std::size_t position) const {
-    if (position >= m_size) return m_order.size() - 1;
     // The last block starting at or before the position.
     const auto after =
         std::upper_bound(m_order.begin(), m_order.end(), position,

@@ -49,7 +49,7 @@ private:
         std::uint32_t offset = 0;
     };
 
-    // The rank in m_order of the block holding `position`; the last block for size().
+    // The rank in m_order of the block holding `position` (< size()).
     std::size_t rankAt(std::size_t position) const;
     std::uint32_t atOtherBlock(std::size_t position) const;
     void forgetHint() const { m_hintSize = 0; }
